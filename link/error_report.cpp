@@ -1,0 +1,46 @@
+#include "link/error_report.h"
+
+#include <array>
+#include <cstdarg>
+
+#include "link/text_format.h"
+
+namespace r7700 {
+namespace {
+
+// The string table; "form" and "Invalidate" are the program's own words.
+constexpr std::array<std::string_view, 9> kStringTable{
+    "",
+    "ERROR",
+    "WARNING",
+    "Cannot find the INI file %s !\nError nr.: %d",
+    "Cannot find language %s form %s in file lang.cfg\nWarning nr.: %d",
+    "Cannot find any free COM port !\nError nr.: %d",
+    "Cannot open the file %s !\nError nr.: %d",
+    "Invalidate syntax in file lang.cfg line : %d !\nError nr.: %d",
+    "Cannot open COM port %s !\nError nr.: %d",
+};
+
+}  // namespace
+
+std::string_view StringTableEntry(int entry) {
+  if (entry < 1 || entry >= static_cast<int>(kStringTable.size())) return {};
+  return kStringTable[static_cast<size_t>(entry)];
+}
+
+void ShowNumberedMessage(WindowSurface& window, int text_entry, int caption_entry, BoxIcon icon,
+                         ...) {
+  const std::string format(StringTableEntry(text_entry));
+  const std::string caption(StringTableEntry(caption_entry));
+  va_list args;
+  va_start(args, icon);
+  const std::string text = FormatV(format.c_str(), args);
+  va_end(args);
+  window.ShowBox(text, caption, icon, BoxButtons::kOk);
+}
+
+void ShowRunError(WindowSurface& window, std::string_view text) {
+  window.ShowBox(text, kRunErrorCaption, BoxIcon::kError, BoxButtons::kOk);
+}
+
+}  // namespace r7700

@@ -1,0 +1,34 @@
+// Error boxes: numbered messages from the string table, and the fixed run
+// error texts under the caption "Error!".
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "link/window_surface.h"
+
+namespace r7700 {
+
+// Message numbers: the last argument of every numbered message.
+inline constexpr int kMsgIniMissing = 100;
+inline constexpr int kMsgNoFreePort = 101;
+inline constexpr int kMsgCatalogueUnreadable = 102;
+inline constexpr int kMsgCatalogueSyntax = 103;
+inline constexpr int kMsgPortOpenFailed = 104;
+inline constexpr int kMsgLanguageMissing = 200;
+
+// Entries 1 to 8 of the string table; empty text for any other entry.
+std::string_view StringTableEntry(int entry);
+
+// Loads text and caption entries, formats the text printf-style with the
+// arguments (the message number last) and shows it with an OK button.
+// Texts of any length are shown whole.
+void ShowNumberedMessage(WindowSurface& window, int text_entry, int caption_entry, BoxIcon icon,
+                         ...);
+
+// A modal box with text, caption "Error!", the error icon and OK.
+void ShowRunError(WindowSurface& window, std::string_view text);
+
+inline constexpr std::string_view kRunErrorCaption = "Error!";
+
+}  // namespace r7700

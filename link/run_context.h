@@ -1,0 +1,31 @@
+// What every stage of an update run works with besides the port: the main
+// window, the clock, the progress counters, the run's options and the
+// files it reads.
+#pragma once
+
+#include <string>
+
+#include "link/clock.h"
+#include "link/status_log.h"
+#include "link/window_surface.h"
+
+namespace r7700 {
+
+// Fixed at the start of each run from the option boxes; all false in
+// Restricted mode.
+struct RunOptions {
+  bool boot_from_ram_card = false;
+  bool with_boot_sector = false;
+  bool erase_user_flash = false;
+};
+
+struct RunContext {
+  WindowSurface& window;
+  Clock& clock;
+  ProgressState progress{};
+  RunOptions options{};
+  std::string firmware_image_path;
+  std::string language_image_path;
+};
+
+}  // namespace r7700
