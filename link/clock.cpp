@@ -15,7 +15,8 @@ int64_t WallMillis() {
 
 }  // namespace
 
-RealClock::RealClock(double scale) : scale_(scale > 0 ? scale : 1.0), start_wall_ms_(WallMillis()) {}
+RealClock::RealClock(double scale)
+    : scale_(scale > 0 ? scale : 1.0), start_wall_ms_(WallMillis()) {}
 
 void RealClock::Sleep(uint32_t ms) {
   std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(ms * scale_));

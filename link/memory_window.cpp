@@ -4,21 +4,35 @@
 
 namespace r7700 {
 
-void MemoryWindow::SetText(int id, std::string_view text) { controls_[id].text = text; }
+void MemoryWindow::SetText(int id, std::string_view text) {
+  controls_[id].text = text;
+}
 
-std::string MemoryWindow::GetText(int id) { return controls_[id].text; }
+std::string MemoryWindow::GetText(int id) {
+  return controls_[id].text;
+}
 
-void MemoryWindow::AppendText(int id, std::string_view text) { controls_[id].text += text; }
+void MemoryWindow::AppendText(int id, std::string_view text) {
+  controls_[id].text += text;
+}
 
 void MemoryWindow::SetCaretToStart(int) {}
 
-bool MemoryWindow::IsChecked(int id) { return controls_[id].checked; }
+bool MemoryWindow::IsChecked(int id) {
+  return controls_[id].checked;
+}
 
-void MemoryWindow::SetChecked(int id, bool checked) { controls_[id].checked = checked; }
+void MemoryWindow::SetChecked(int id, bool checked) {
+  controls_[id].checked = checked;
+}
 
-void MemoryWindow::Enable(int id, bool enabled) { controls_[id].enabled = enabled; }
+void MemoryWindow::Enable(int id, bool enabled) {
+  controls_[id].enabled = enabled;
+}
 
-bool MemoryWindow::IsEnabled(int id) { return controls_[id].enabled; }
+bool MemoryWindow::IsEnabled(int id) {
+  return controls_[id].enabled;
+}
 
 void MemoryWindow::ListAdd(int id, std::string_view item) {
   controls_[id].items.emplace_back(item);
@@ -35,9 +49,13 @@ void MemoryWindow::ListSelect(int id, int pos) {
   c.text = c.selection >= 0 ? c.items[static_cast<size_t>(pos)] : std::string();
 }
 
-int MemoryWindow::ListSelection(int id) { return controls_[id].selection; }
+int MemoryWindow::ListSelection(int id) {
+  return controls_[id].selection;
+}
 
-int MemoryWindow::ListCount(int id) { return static_cast<int>(controls_[id].items.size()); }
+int MemoryWindow::ListCount(int id) {
+  return static_cast<int>(controls_[id].items.size());
+}
 
 std::string MemoryWindow::ListItem(int id, int pos) {
   const Control& c = controls_[id];
@@ -51,7 +69,9 @@ void MemoryWindow::ProgressSetRange(int low, int high) {
   progress_pos_ = std::clamp(progress_pos_, low, high);
 }
 
-void MemoryWindow::ProgressSetStep(int step) { progress_step_ = step; }
+void MemoryWindow::ProgressSetStep(int step) {
+  progress_step_ = step;
+}
 
 void MemoryWindow::ProgressSetPos(int pos) {
   progress_pos_ = std::clamp(pos, progress_low_, progress_high_);
@@ -61,7 +81,8 @@ void MemoryWindow::ProgressStepIt() {
   ++progress_steps_;
   // Like the common control: stepping past the top wraps to the bottom.
   progress_pos_ += progress_step_;
-  if (progress_pos_ > progress_high_) progress_pos_ = progress_low_ + (progress_pos_ - progress_high_);
+  if (progress_pos_ > progress_high_)
+    progress_pos_ = progress_low_ + (progress_pos_ - progress_high_);
 }
 
 BoxAnswer MemoryWindow::ShowBox(std::string_view text, std::string_view caption, BoxIcon icon,

@@ -54,6 +54,8 @@ void ShowProgress(WindowSurface& window, ProgressState& progress, int32_t amount
   for (int64_t i = 0; i < steps; ++i) window.ProgressStepIt();
 }
 
-void ShortPause(Clock& clock) { clock.Sleep(kShortPauseMs); }
+void ShortPause(Clock& clock) {
+  clock.Sleep(kShortPauseMs);
+}
 
 }  // namespace r7700

@@ -48,7 +48,7 @@ class WindowSurface {
 
   // A modal box owned by the main window; returns the button pressed.
   virtual BoxAnswer ShowBox(std::string_view text, std::string_view caption, BoxIcon icon,
-                               BoxButtons buttons) = 0;
+                            BoxButtons buttons) = 0;
   // The modal SUCCESS box; returns when the user pressed OK.
   virtual void ShowSuccess() = 0;
   virtual void Repaint() = 0;

@@ -1,0 +1,99 @@
+#include "dialogue/command_link.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "link/status_log.h"
+#include "link/text_format.h"
+
+namespace r7700 {
+
+bool ReplyLine::BeginsWith(std::string_view prefix) const {
+  return std::strncmp(text.data(), prefix.data(), prefix.size()) == 0;
+}
+
+bool ReplyLine::Contains(std::string_view word) const {
+  return view().find(word) != std::string_view::npos;
+}
+
+int32_t ReadReply(PortHandle port, ReplyLine& reply) {
+  reply.Clear();
+  reply.result = ReadPortLine(port, reply.text.data(), kReplyBufferBytes);
+  return reply.result;
+}
+
+bool ParseHexReply(const ReplyLine& reply, uint32_t* value) {
+  unsigned long parsed = 0;
+  if (std::sscanf(reply.c_str(), "%lx", &parsed) != 1) return false;
+  *value = static_cast<uint32_t>(parsed);
+  return true;
+}
+
+void SendCommand(PortHandle port, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const std::string line = FormatV(format, args);
+  va_end(args);
+  SendText(port, line);
+}
+
+void SendText(PortHandle port, std::string_view text) {
+  WritePort(port, text.data(), static_cast<uint32_t>(text.size()));
+}
+
+int WaitForPrompt(PortHandle port, std::string_view prefix, ReplyLine* reply) {
+  if (reply != nullptr) reply->Clear();
+  ReplyLine line;
+  for (int read = 0; read < kPromptReadsPerWait; ++read) {
+    ReadReply(port, line);
+    if (line.BeginsWith(prefix)) {
+      if (reply != nullptr) *reply = line;
+      return 1;
+    }
+  }
+  return 0;
+}
+
+int AwaitMonitorPrompt(PortHandle port, Clock& clock) {
+  for (int wait = 1; wait <= kPromptWaits; ++wait) {
+    if (WaitForPrompt(port, MonitorPrompt, nullptr) == 1) return 0;
+    // The first miss may only be a slow monitor; later ones get a nudge.
+    if (wait > 1) {
+      SendText(port, Nudge);
+      ShortPause(clock);
+    }
+  }
+  return 3;
+}
+
+void SendWord32(PortHandle port, uint32_t value) {
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    const uint8_t byte = static_cast<uint8_t>((value >> shift) & 0xFFu);
+    WritePort(port, &byte, 1);
+  }
+}
+
+void SendLoadBlockHeader(PortHandle port, uint32_t length, uint32_t address) {
+  WritePort(port, &kFrameStart, 1);
+  SendWord32(port, length);
+  SendWord32(port, address);
+}
+
+void SendLoadBlock(PortHandle port, const uint8_t* data, uint32_t length, uint32_t address) {
+  SendLoadBlockHeader(port, length, address);
+  WritePort(port, data, length);
+}
+
+void SendEndBlock(PortHandle port) {
+  WritePort(port, &kFrameStart, 1);
+  SendWord32(port, 0);
+}
+
+uint8_t BlockXor(const uint8_t* data, uint32_t length) {
+  uint8_t x = 0;
+  for (uint32_t i = 0; i < length; ++i) x ^= data[i];
+  return x;
+}
+
+}  // namespace r7700
