@@ -1,0 +1,251 @@
+// The serial backend on POSIX termios. Works on real ttys (on-board UARTs,
+// USB adapters) and on pseudo-terminals, where the simulated instrument
+// listens. The Windows port settings are mapped as follows:
+//   exclusive open       O_NOCTTY | O_NONBLOCK, then TIOCEXCL; root passes
+//                        TIOCEXCL on Linux, so an flock() on the descriptor
+//                        also refuses a port another process of ours holds
+//   queue sizes          no such setting: accepted and ignored
+//   8N1, binary, NULs    raw mode, CS8, no parity, one stop bit
+//   no flow control      IXON/IXOFF/IXANY and CRTSCTS off; CLOCAL | CREAD on
+//   DTR and RTS raised   TIOCMBIS; a pty has no modem lines and refuses it
+//   read time limit      poll(), since VTIME counts in tenths of a second
+//                        and cannot express 21 ms
+//   write time limit     poll() for writability until the limit runs out
+//   flush                tcdrain()
+//   purge                tcflush(TCIOFLUSH)
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <tuple>
+
+#include "link/serial_backend.h"
+
+namespace r7700 {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+// The rates of the baud list. Any other rate leaves the speed as it was.
+bool BaudConstant(int32_t baud, speed_t* speed) {
+  switch (baud) {
+    case 9600:
+      *speed = B9600;
+      return true;
+    case 19200:
+      *speed = B19200;
+      return true;
+    case 38400:
+      *speed = B38400;
+      return true;
+    case 57600:
+      *speed = B57600;
+      return true;
+    case 115200:
+      *speed = B115200;
+      return true;
+    default:
+      return false;
+  }
+}
+
+void ApplySpeed(termios& settings, int32_t baud) {
+  speed_t speed = B0;
+  if (!BaudConstant(baud, &speed)) return;
+  cfsetispeed(&settings, speed);
+  cfsetospeed(&settings, speed);
+}
+
+class PosixConnection : public SerialConnection {
+ public:
+  PosixConnection(int fd, double time_scale) : fd_(fd), time_scale_(time_scale) {}
+
+  ~PosixConnection() override {
+    // Leave the tty as another program expects to find it.
+    ioctl(fd_, TIOCNXCL);
+    flock(fd_, LOCK_UN);
+    close(fd_);
+  }
+
+  PosixConnection(const PosixConnection&) = delete;
+  PosixConnection& operator=(const PosixConnection&) = delete;
+
+  bool RequestQueues(uint32_t, uint32_t) override { return true; }
+
+  void Purge() override { tcflush(fd_, TCIOFLUSH); }
+
+  void SetTimeouts(const PortTimeouts& timeouts) override { timeouts_ = timeouts; }
+
+  void ConfigureLine(int32_t baud) override {
+    termios settings{};
+    if (tcgetattr(fd_, &settings) != 0) return;
+    settings.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
+                                               ICRNL | IXON | IXOFF | IXANY | INPCK);
+    settings.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    settings.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    settings.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    settings.c_cflag |= CS8 | CLOCAL | CREAD;
+    // Reads never block in the driver: poll() does the waiting.
+    settings.c_cc[VMIN] = 0;
+    settings.c_cc[VTIME] = 0;
+    ApplySpeed(settings, baud);
+    tcsetattr(fd_, TCSANOW, &settings);
+    RaiseLines();
+  }
+
+  void SetBaud(int32_t baud) override {
+    termios settings{};
+    if (tcgetattr(fd_, &settings) != 0) return;
+    ApplySpeed(settings, baud);
+    tcsetattr(fd_, TCSANOW, &settings);
+  }
+
+  void RaiseLines() override {
+    // A pty refuses modem-line ioctls; that is not an error for us.
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    ioctl(fd_, TIOCMBIS, &lines);
+  }
+
+  uint32_t WriteSome(const uint8_t* data, uint32_t length) override {
+    const auto deadline = SteadyClock::now() +
+                          Scaled(timeouts_.write_per_byte_ms, timeouts_.write_constant_ms, length);
+    uint32_t written = 0;
+    while (written < length) {
+      const ssize_t n = write(fd_, data + written, length - written);
+      if (n > 0) {
+        written += static_cast<uint32_t>(n);
+        continue;
+      }
+      if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) break;
+      if (!WaitFor(POLLOUT, deadline)) break;
+    }
+    return written;
+  }
+
+  void Flush() override { tcdrain(fd_); }
+
+  uint32_t ReadSome(uint8_t* buffer, uint32_t count) override {
+    if (count == 0) return 0;
+    const uint32_t waiting = ReadNow(buffer, count);
+    if (waiting > 0) return waiting;
+    const auto deadline =
+        SteadyClock::now() + Scaled(timeouts_.read_per_byte_ms, timeouts_.read_constant_ms, count);
+    if (!WaitFor(POLLIN, deadline)) return 0;
+    return ReadNow(buffer, count);
+  }
+
+  // Nothing to clear: a failed read() leaves no error state behind on POSIX,
+  // and line errors (framing, overrun) are not reported in raw mode.
+  void ClearError() override {}
+
+ private:
+  // (per_byte_ms * count + constant_ms) * time_scale, to the nanosecond so
+  // that small scales still give a wait.
+  SteadyClock::duration Scaled(uint32_t per_byte_ms, uint32_t constant_ms, uint32_t count) const {
+    const double ms = (static_cast<double>(per_byte_ms) * count + constant_ms) * time_scale_;
+    return std::chrono::duration_cast<SteadyClock::duration>(
+        std::chrono::duration<double, std::milli>(ms));
+  }
+
+  uint32_t ReadNow(uint8_t* buffer, uint32_t count) {
+    for (;;) {
+      const ssize_t n = read(fd_, buffer, count);
+      if (n > 0) return static_cast<uint32_t>(n);
+      if (n < 0 && errno == EINTR) continue;
+      return 0;
+    }
+  }
+
+  // Waits until the descriptor is ready for events or the deadline passes.
+  bool WaitFor(short events, SteadyClock::time_point deadline) {
+    for (;;) {
+      const auto left = deadline - SteadyClock::now();
+      if (left <= SteadyClock::duration::zero()) return false;
+      const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+      timespec wait{};
+      wait.tv_sec = static_cast<time_t>(ns / 1000000000);
+      wait.tv_nsec = static_cast<long>(ns % 1000000000);
+      pollfd watch{fd_, events, 0};
+      const int ready = ppoll(&watch, 1, &wait, nullptr);
+      if (ready > 0) return (watch.revents & events) != 0;
+      if (ready < 0 && errno != EINTR) return false;
+    }
+  }
+
+  int fd_;
+  double time_scale_;
+  PortTimeouts timeouts_{};
+};
+
+// "ttyUSB12" -> ("ttyUSB", 12); false for names of other kinds.
+bool ParsePortName(const char* name, const char* prefix, long* number) {
+  const size_t prefix_length = std::strlen(prefix);
+  if (std::strncmp(name, prefix, prefix_length) != 0) return false;
+  const char* digits = name + prefix_length;
+  if (*digits < '0' || *digits > '9') return false;
+  char* end = nullptr;
+  *number = std::strtol(digits, &end, 10);
+  return *end == '\0';
+}
+
+class PosixBackend : public SerialBackend {
+ public:
+  explicit PosixBackend(double time_scale) : time_scale_(time_scale) {}
+
+  std::unique_ptr<SerialConnection> Open(const std::string& name) override {
+    // Non-blocking so that a port without carrier does not hang the open.
+    const int fd = open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    termios probe{};
+    const bool usable = isatty(fd) && tcgetattr(fd, &probe) == 0 && ioctl(fd, TIOCEXCL) == 0 &&
+                        flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (!usable) {
+      close(fd);
+      return nullptr;
+    }
+    return std::make_unique<PosixConnection>(fd, time_scale_);
+  }
+
+  // On-board UARTs first, then USB adapters, then USB modems (CDC ACM), each
+  // in numeric order (ttyS2 before ttyS10).
+  std::vector<std::string> CandidatePortNames() override {
+    static constexpr std::array<const char*, 3> kPrefixes{"ttyS", "ttyUSB", "ttyACM"};
+    std::vector<std::tuple<size_t, long, std::string>> found;
+    DIR* dev = opendir("/dev");
+    if (dev == nullptr) return {};
+    while (const dirent* entry = readdir(dev)) {
+      for (size_t kind = 0; kind < kPrefixes.size(); ++kind) {
+        long number = 0;
+        if (ParsePortName(entry->d_name, kPrefixes[kind], &number)) {
+          found.emplace_back(kind, number, std::string("/dev/") + entry->d_name);
+        }
+      }
+    }
+    closedir(dev);
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> names;
+    for (auto& port : found) names.push_back(std::move(std::get<2>(port)));
+    return names;
+  }
+
+ private:
+  double time_scale_;
+};
+
+}  // namespace
+
+std::unique_ptr<SerialBackend> MakePlatformSerialBackend(double time_scale) {
+  return std::make_unique<PosixBackend>(time_scale > 0 ? time_scale : 1.0);
+}
+
+}  // namespace r7700
