@@ -1,7 +1,7 @@
 #include "dialogue/command_link.h"
 
 #include <cstdarg>
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "link/status_log.h"
@@ -24,8 +24,13 @@ int32_t ReadReply(PortHandle port, ReplyLine& reply) {
 }
 
 bool ParseHexReply(const ReplyLine& reply, uint32_t* value) {
-  unsigned long parsed = 0;
-  if (std::sscanf(reply.c_str(), "%lx", &parsed) != 1) return false;
+  // strtoull reads what "%lx" reads (blanks, sign, optional 0x) but has a
+  // defined result on overflow. A number wider than 32 bits is refused rather
+  // than cut: "10000c0f9" must not pass for the checksum c0f9.
+  const char* start = reply.c_str();
+  char* end = nullptr;
+  const unsigned long long parsed = std::strtoull(start, &end, 16);
+  if (end == start || parsed > 0xFFFFFFFFull) return false;
   *value = static_cast<uint32_t>(parsed);
   return true;
 }

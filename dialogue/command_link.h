@@ -59,7 +59,7 @@ struct ReplyLine {
 int32_t ReadReply(PortHandle port, ReplyLine& reply);
 
 // Parses the start of the reply as a hexadecimal number ("%lx": either case,
-// leading zeros allowed). False when it holds none.
+// leading zeros allowed). False when it holds none, or one wider than 32 bits.
 bool ParseHexReply(const ReplyLine& reply, uint32_t* value);
 
 // Formats a command line printf-style and sends it in one write.

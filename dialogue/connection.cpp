@@ -1,0 +1,147 @@
+#include "dialogue/connection.h"
+
+#include "dialogue/command_link.h"
+#include "dialogue/loader_verification.h"
+#include "link/error_report.h"
+#include "link/status_log.h"
+
+namespace r7700 {
+namespace {
+
+constexpr std::string_view kIdentifyQuery = "*idn?\n";
+constexpr std::string_view kPowerQuery = "stat:pow:acdc?\n";
+constexpr std::string_view kMainsAnswer = "AC<END>";
+constexpr std::string_view kChargerAnswer = "CHAR<END>";
+
+constexpr std::string_view kNoMainsText =
+    "You must have an AC-supply connected to the OTDR!\nPlease connect AC and press Start again!";
+constexpr std::string_view kNoMonitorText =
+    "The connection to the OTDR is not reliable!\nPlease check the cable / reduce the baudrate!";
+constexpr std::string_view kCyclePowerText =
+    "The connection to the OTDR is not reliable!\nPlease check the cable / reduce the baudrate "
+    "and cycle power!";
+constexpr std::string_view kSeriesAText =
+    "This program can update R7700B/C Series Vesk-OTDR's only !\n\nTo update the connected "
+    "R7700A Vesk-OTDR please use the appropriate version of the update program (version 3.0)";
+
+bool IsApplicationAnswer(const ReplyLine& a, const ReplyLine& b) {
+  return a.BeginsWith(ApplicationIdPrefix) && a.Contains(ApplicationIdWord) &&
+         b.BeginsWith(EndMarker);
+}
+
+int Fail(RunContext& run, std::string_view text) {
+  ShowRunError(run.window, text);
+  return kConnectionFailed;
+}
+
+// The checks once the monitor answers at the new speed.
+int VerifyLoader(RunContext& run, PortHandle port) {
+  if (CheckMonitorVersion(run, port) != 0) return Fail(run, kSeriesAText);
+  if (VerifyTestLoad(run, port) != 0) return Fail(run, kCyclePowerText);
+  if (VerifyTestDump(run, port) != 0) return Fail(run, kCyclePowerText);
+  LogLine(run.window, "Checks done!\n");
+  return kConnected;
+}
+
+}  // namespace
+
+IdentifyResult IdentifyInstrument(RunContext& run, PortHandle port) {
+  size_t received = 0;
+  ReplyLine a;
+  ReplyLine b;
+  for (int query = 1; query <= kIdentifyQueries; ++query) {
+    SendText(port, kIdentifyQuery);
+    run.clock.Sleep(kQueryPauseMs);
+    ReadReply(port, a);
+    ReadReply(port, b);
+    received += a.view().size() + b.view().size();
+    // A stale "<END>" left from an earlier answer would keep every later
+    // pair one line out of step; one extra read realigns them.
+    if (a.BeginsWith(EndMarker)) ReadReply(port, a);
+    // The application's first answers after power-up are not trusted.
+    if (IsApplicationAnswer(a, b) && query >= kFirstAcceptedIdentify) {
+      return IdentifyResult::kIdApplication;
+    }
+    if (a.BeginsWith(MonitorIdentification) || b.BeginsWith(MonitorIdentification)) {
+      return IdentifyResult::kIdMonitor;
+    }
+  }
+  return received > 0 ? IdentifyResult::kIdUnrecognised : IdentifyResult::kIdSilent;
+}
+
+int CheckMainsPower(RunContext& run, PortHandle port) {
+  ReplyLine reply;
+  for (int query = 1; query <= kPowerQueries; ++query) {
+    SendText(port, kPowerQuery);
+    run.clock.Sleep(kQueryPauseMs);
+    const int32_t length = ReadReply(port, reply);
+    const bool mains = reply.BeginsWith(kMainsAnswer) || reply.BeginsWith(kChargerAnswer);
+    if (length > 0 && mains && query >= kFirstAcceptedPower) return 0;
+  }
+  return -1;
+}
+
+int EnterMonitor(RunContext& run, PortHandle port) {
+  LogLine(run.window, "Connecting to target\n");
+  ReplyLine prompt;
+  for (int attempt = 0; attempt < kWakeUpTries; ++attempt) {
+    SendText(port, WakeUpLine);
+    run.clock.Sleep(kQueryPauseMs);
+    if (WaitForPrompt(port, MonitorPrompt, &prompt) == 1) return 0;
+  }
+  return 1;
+}
+
+int SetMonitorBaud(RunContext& run, PortHandle& port_slot, int32_t baud) {
+  SendCommand(port_slot, "baud %ld\n", static_cast<long>(baud));
+  run.clock.Sleep(kBaudChangePauseMs);
+  port_slot = SetPortBaud(port_slot, baud);
+  run.clock.Sleep(kBaudChangePauseMs);
+
+  SendText(port_slot, Nudge);
+  int counter = 1;
+  run.clock.Sleep(kQueryPauseMs);
+  ReplyLine reply;
+  // The first answers after a speed change are not trusted: a prompt counts
+  // only from the third count on, the nudge above included.
+  do {
+    if (ReadReply(port_slot, reply) > 0) {
+      if (reply.BeginsWith(MonitorPrompt) && counter >= kFirstAcceptedBaudPrompt) return 0;
+      ++counter;
+    } else {
+      SendText(port_slot, Nudge);
+      ++counter;
+      run.clock.Sleep(kQueryPauseMs);
+    }
+  } while (counter < kBaudReplyReads);
+  return 1;
+}
+
+int EstablishConnection(RunContext& run, PortHandle port, int32_t baud) {
+  PortHandle port_slot = port;
+  LogLine(run.window, "Initializing connection ...\n");
+
+  IdentifyResult who = IdentifyInstrument(run, port_slot);
+  if (who == IdentifyResult::kIdSilent) return kNotIdentified;
+  if (who == IdentifyResult::kIdUnrecognised) {
+    LogLine(run.window, "2nd try...\n");
+    run.clock.Sleep(kQueryPauseMs);
+    who = IdentifyInstrument(run, port_slot);
+    if (who != IdentifyResult::kIdApplication && who != IdentifyResult::kIdMonitor) {
+      return kNotIdentified;
+    }
+  }
+
+  // A monitor that is already running needs no power check and no wake-up.
+  if (who == IdentifyResult::kIdApplication) {
+    if (CheckMainsPower(run, port_slot) != 0) return Fail(run, kNoMainsText);
+    if (EnterMonitor(run, port_slot) != 0) return Fail(run, kNoMonitorText);
+    port_slot = RaisePortLines(port_slot);
+  }
+
+  LogLine(run.window, "Change baudrate\n");
+  if (SetMonitorBaud(run, port_slot, baud) != 0) return Fail(run, kCyclePowerText);
+  return VerifyLoader(run, port_slot);
+}
+
+}  // namespace r7700
