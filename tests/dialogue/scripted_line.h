@@ -4,7 +4,6 @@
 // is queued, spend the 21 ms read time limit on the virtual clock.
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -83,9 +82,14 @@ class ScriptedLine : public SerialConnection {
   int32_t baud_ = 19200;
 };
 
-// How many times line occurs among the written lines.
-inline int CountLines(const std::vector<std::string>& lines, std::string_view line) {
-  return static_cast<int>(std::count(lines.begin(), lines.end(), line));
+// How many times text occurs in what was sent (non-overlapping).
+inline int Occurrences(std::string_view sent, std::string_view text) {
+  int count = 0;
+  for (size_t at = sent.find(text); at != std::string_view::npos;
+       at = sent.find(text, at + text.size())) {
+    ++count;
+  }
+  return count;
 }
 
 }  // namespace r7700
