@@ -64,8 +64,9 @@ class SerialBackend {
   virtual std::vector<std::string> CandidatePortNames() = 0;
 };
 
-// The platform's serial ports. time_scale stretches or shrinks the read and
-// write time limits like every other wait (1 for a real instrument).
+// The platform's serial ports. On POSIX time_scale stretches or shrinks the
+// read and write time limits like every other wait (1 for a real
+// instrument); on Windows a real port always keeps its own limits.
 std::unique_ptr<SerialBackend> MakePlatformSerialBackend(double time_scale);
 
 }  // namespace r7700
