@@ -1,0 +1,68 @@
+// The inside of the simulated instrument, shared by its three agents (the
+// application, the boot monitor and the downloader). Not part of the
+// simulator's public interface.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/instrument.h"
+#include "sim/sim_line.h"
+#include "sim/sim_memory.h"
+
+namespace r7700::sim {
+
+enum class Agent { kApplication, kMonitor, kDownloader, kStopped };
+
+// Where the downloader stands in the frame it is receiving.
+struct DownloaderState {
+  enum class Phase { kHunt, kLength, kAddress, kData };
+  Phase phase = Phase::kHunt;
+  bool to_flash = false;
+  int field_bytes = 0;  // bytes of the current 32-bit field received
+  uint32_t length = 0;
+  uint32_t address = 0;
+  uint32_t received = 0;  // data bytes of the block so far
+  uint8_t xor_value = 0;
+  int64_t block = 0;     // which LoadBlock since power-up this is
+  bool refused = false;  // the block's range is not writable: data is swallowed
+};
+
+struct Core {
+  explicit Core(const InstrumentConfig& instrument_config);
+
+  InstrumentConfig config;
+  SimMemory memory;
+  SimLine line;
+  Agent agent;
+  // Input heard before this moment waits until then (the agent is busy).
+  int64_t busy_until_us = 0;
+  // Input heard before this moment is lost (the monitor is starting).
+  int64_t deaf_until_us = 0;
+  std::string pending_line;
+  bool line_overflow = false;
+  std::vector<std::string> commands;
+  DownloaderState downloader;
+  int banners_to_withhold;
+  int checksums_to_withhold;
+  bool stale_end_pending;
+  int64_t load_blocks = 0;  // LoadBlock frames since power-up
+  int64_t received_bytes = 0;
+  int64_t input_free_us = 0;  // when the last byte from the PC has arrived
+  int64_t latest_us = 0;
+  bool rebooted = false;
+  int64_t firmware_bytes_programmed = 0;
+};
+
+// Replies: CR LF closes every line.
+void SayLine(Core& core, std::string_view text, int64_t at_us);
+void SayPrompt(Core& core, int64_t at_us);
+
+void RunApplicationCommand(Core& core, const std::string& line, int64_t at_us);
+void RunMonitorCommand(Core& core, const std::string& line, int64_t at_us);
+void StartDownloader(Core& core, bool to_flash);
+void HearDownloaderByte(Core& core, uint8_t byte, int64_t at_us);
+
+}  // namespace r7700::sim

@@ -1,0 +1,96 @@
+// The simulated R7700 instrument: its application's command interpreter, the
+// boot monitor and the monitor's downloader, over sparse RAM and flash. It is
+// driven through a byte interface on the caller's clock (microseconds), so the
+// same model serves the in-process tests (virtual time) and r7700-sim (a
+// pseudo-terminal on scaled real time). It never papers over a mistake of the
+// tool: a wrong speed, a refused frame or a bad command shows on the line.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace r7700::sim {
+
+enum class Power { kAc, kCharging, kBattery };
+
+struct Faults {
+  bool silent = false;          // never answers anything
+  bool stale_end_line = false;  // an extra "<END>" line before the first identification line
+  int prompt_instead_of_banner =
+      0;  // answer ramload/flashload with the prompt this many times first
+  int prompt_instead_of_checksum = 0;  // answer crc with the prompt this many times first
+  bool no_ack = false;                 // downloader never sends a BlockAck
+  int wrong_ack_on_block =
+      -1;  // 0-based count of LoadBlock frames since power-up; that block's ack is wrong
+  bool wrong_checksum = false;  // crc answers a wrong value
+  // Erase takes this much longer than the tool waits for it (48.2 s, or
+  // 16.2 s within the language area) when above 0.
+  int erase_extra_ms = 0;
+  int noise_every_n_bytes = 0;      // corrupt every n-th byte the instrument receives (0 = off)
+  int64_t unplug_after_bytes = -1;  // stop talking (line dead) after this many received bytes
+};
+
+struct InstrumentConfig {
+  char series = 'C';  // 'A' is refused by the tool (index-9 char above 'C'), 'B'/'C' supported
+  Power power = Power::kAc;
+  bool in_monitor = false;           // boot monitor already running at power-up
+  bool boots_from_ram_card = false;  // which firmware/language copy reboot validates
+  int32_t initial_baud = 19200;
+  Faults faults;
+};
+
+struct Core;
+
+class Instrument {
+ public:
+  explicit Instrument(InstrumentConfig config);
+  ~Instrument();
+  Instrument(const Instrument&) = delete;
+  Instrument& operator=(const Instrument&) = delete;
+
+  // Byte interface, time in microseconds on the caller's clock. The PC's
+  // line speed is given with every call: while it differs from the
+  // instrument's own speed, what arrives is garbage and nothing is answered.
+  // The first byte starts on the line at now_us (or when the previous one
+  // has arrived); each takes 10 bit times at pc_baud.
+  void Receive(const uint8_t* data, size_t length, int64_t now_us, int32_t pc_baud);
+  // Bytes whose transmission has completed by now_us (paced at the current
+  // speed, 10 bits a byte), at most max. Bytes sent at a speed other than
+  // pc_baud arrive as garbage (values 0x80 to 0xFF).
+  size_t Transmit(uint8_t* out, size_t max, int64_t now_us, int32_t pc_baud);
+  // When the next output byte will be complete (INT64_MAX when none is pending).
+  int64_t NextOutputMicros() const;
+  // Output whose transmission has begun by now_us is lost (the PC end purged
+  // or was closed); what the instrument has yet to start sending stays.
+  void DiscardStarted(int64_t now_us);
+  // The instrument's own speed at the latest time it was told of.
+  int32_t baud() const;
+
+  // Inspection for tests and the state report.
+  uint8_t Peek(uint32_t address) const;  // erased flash and unwritten RAM read 0xFF
+  std::vector<uint8_t> Read(uint32_t address, uint32_t length) const;
+  // Sets memory contents directly (no flash rules): test set-up only.
+  void Load(uint32_t address, const std::vector<uint8_t>& bytes);
+  // Every command line received, in order (without "\n").
+  const std::vector<std::string>& commands() const;
+
+  struct Report {
+    bool rebooted = false;
+    bool firmware_valid = false;
+    bool languages_valid = false;
+    std::vector<std::string> languages;  // installed names; empty unless languages_valid
+    int64_t firmware_bytes_programmed = 0;
+  };
+  // What a reboot finds (or found) in the copy the instrument boots from.
+  Report MakeReport() const;
+  // The report and the commands as a JSON object.
+  std::string ReportJson() const;
+
+ private:
+  std::unique_ptr<Core> core_;
+};
+
+}  // namespace r7700::sim

@@ -1,0 +1,102 @@
+// What the instrument finds when it reboots: the validity markers of the
+// firmware and of the language area in the copy it boots from, and the
+// names in the language directory.
+#include <string>
+
+#include "link/text_format.h"
+#include "sim/core.h"
+
+namespace r7700::sim {
+namespace {
+
+constexpr uint32_t kFirmwareMarkerOffset = 0x3EFFFC;
+constexpr uint32_t kFirmwareChecksumBytes = 0x3EFFFB;
+constexpr uint32_t kLanguageChecksumBytes = 0xFFFFB;
+constexpr uint32_t kLanguageSlots = 5;
+constexpr uint32_t kLanguageSlotBytes = 44;
+constexpr uint32_t kLanguageNameBytes = 20;
+
+// "J", "S", then the checksum low byte and high byte.
+bool MarkerValid(const SimMemory& memory, uint32_t marker, uint32_t checksum) {
+  return memory.Peek(marker) == 'J' && memory.Peek(marker + 1) == 'S' &&
+         memory.Peek(marker + 2) == (checksum & 0xFF) &&
+         memory.Peek(marker + 3) == ((checksum >> 8) & 0xFF);
+}
+
+std::vector<std::string> LanguageNames(const SimMemory& memory, uint32_t directory) {
+  std::vector<std::string> names;
+  for (uint32_t slot = 0; slot < kLanguageSlots; ++slot) {
+    std::string name;
+    for (uint32_t i = 0; i < kLanguageNameBytes; ++i) {
+      const uint8_t c = memory.Peek(directory + slot * kLanguageSlotBytes + i);
+      if (c == 0) break;
+      name.push_back(static_cast<char>(c));
+    }
+    // Slots not in use are zero (or still erased).
+    if (!name.empty() && static_cast<uint8_t>(name[0]) != 0xFF) names.push_back(name);
+  }
+  return names;
+}
+
+std::string JsonString(std::string_view text) {
+  std::string out = "\"";
+  for (char c : text) {
+    const auto byte = static_cast<uint8_t>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte < 0x20 || byte >= 0x7F) {
+      out += Format("\\u%04x", static_cast<unsigned>(byte));
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::string JsonList(const std::vector<std::string>& items) {
+  std::string out = "[";
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) out += ", ";
+    out += JsonString(items[i]);
+  }
+  return out + "]";
+}
+
+const char* JsonBool(bool value) {
+  return value ? "true" : "false";
+}
+
+}  // namespace
+
+Instrument::Report Instrument::MakeReport() const {
+  const Core& core = *core_;
+  const uint32_t shift = core.config.boots_from_ram_card ? kRamCardOffset : 0;
+  const uint32_t firmware = kFirmwareBase - shift;
+  const uint32_t languages = kLanguageBase - shift;
+  Report report;
+  report.rebooted = core.rebooted;
+  report.firmware_valid = MarkerValid(core.memory, firmware + kFirmwareMarkerOffset,
+                                      core.memory.Checksum(firmware, kFirmwareChecksumBytes));
+  report.languages_valid = MarkerValid(core.memory, languages,
+                                       core.memory.Checksum(languages + 4, kLanguageChecksumBytes));
+  if (report.languages_valid) report.languages = LanguageNames(core.memory, languages + 4);
+  report.firmware_bytes_programmed = core.firmware_bytes_programmed;
+  return report;
+}
+
+std::string Instrument::ReportJson() const {
+  const Report report = MakeReport();
+  std::string json = "{\n";
+  json += Format("  \"rebooted\": %s,\n", JsonBool(report.rebooted));
+  json += Format("  \"firmware_valid\": %s,\n", JsonBool(report.firmware_valid));
+  json += Format("  \"languages_valid\": %s,\n", JsonBool(report.languages_valid));
+  json += "  \"languages\": " + JsonList(report.languages) + ",\n";
+  json += Format("  \"firmware_bytes_programmed\": %lld,\n",
+                 static_cast<long long>(report.firmware_bytes_programmed));
+  json += Format("  \"baud\": %ld,\n", static_cast<long>(baud()));
+  json += "  \"commands\": " + JsonList(commands()) + "\n}\n";
+  return json;
+}
+
+}  // namespace r7700::sim

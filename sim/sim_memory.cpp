@@ -1,0 +1,79 @@
+#include "sim/sim_memory.h"
+
+#include <algorithm>
+
+#include "link/checksum.h"
+
+namespace r7700::sim {
+namespace {
+
+bool Within(uint32_t address, uint32_t length, uint32_t base, uint32_t bytes) {
+  return address >= base && length <= bytes && address - base <= bytes - length;
+}
+
+}  // namespace
+
+bool InRam(uint32_t address, uint32_t length) {
+  return Within(address, length, kRamBase, kRamBytes);
+}
+
+bool InFlash(uint32_t address, uint32_t length) {
+  return Within(address, length, kFlashBase, kFlashBytes) ||
+         Within(address, length, kFlashBase - kRamCardOffset, kFlashBytes);
+}
+
+bool InFirmwareRegion(uint32_t address) {
+  return Within(address, 1, kFirmwareBase, kFirmwareBytes) ||
+         Within(address, 1, kFirmwareBase - kRamCardOffset, kFirmwareBytes);
+}
+
+uint8_t SimMemory::Peek(uint32_t address) const {
+  const auto it = pages_.find(address / kPageBytes);
+  return it == pages_.end() ? 0xFF : (*it->second)[address % kPageBytes];
+}
+
+SimMemory::Page& SimMemory::PageFor(uint32_t address) {
+  std::unique_ptr<Page>& page = pages_[address / kPageBytes];
+  if (!page) {
+    page = std::make_unique<Page>();
+    page->fill(0xFF);
+  }
+  return *page;
+}
+
+void SimMemory::Store(uint32_t address, uint8_t value) {
+  PageFor(address)[address % kPageBytes] = value;
+}
+
+void SimMemory::Program(uint32_t address, uint8_t value) {
+  PageFor(address)[address % kPageBytes] &= value;
+}
+
+void SimMemory::Erase(uint32_t address, uint32_t length) {
+  uint64_t at = address;
+  const uint64_t end = uint64_t{address} + length;
+  while (at < end) {
+    const uint32_t key = static_cast<uint32_t>(at / kPageBytes);
+    const uint64_t page_end = std::min<uint64_t>(end, (uint64_t{key} + 1) * kPageBytes);
+    const auto it = pages_.find(key);
+    if (it != pages_.end()) {
+      if (at % kPageBytes == 0 && page_end - at == kPageBytes) {
+        pages_.erase(it);  // a whole erased page reads 0xFF without storage
+      } else {
+        std::fill(
+            it->second->begin() + static_cast<ptrdiff_t>(at % kPageBytes),
+            it->second->begin() + static_cast<ptrdiff_t>(page_end - uint64_t{key} * kPageBytes),
+            uint8_t{0xFF});
+      }
+    }
+    at = page_end;
+  }
+}
+
+uint32_t SimMemory::Checksum(uint32_t address, uint32_t count) const {
+  uint32_t value = 0;
+  for (uint32_t i = 0; i < count; ++i) value = ChecksumStep(value, Peek(address + i));
+  return value;
+}
+
+}  // namespace r7700::sim
