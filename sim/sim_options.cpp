@@ -1,0 +1,136 @@
+#include "sim/sim_options.h"
+
+#include <charconv>
+#include <cstdint>
+#include <string_view>
+
+#include "link/clock.h"
+
+namespace r7700::sim {
+
+const char* const kSimUsage =
+    "usage: r7700-sim [options]\n"
+    "A simulated R7700 instrument on a pseudo-terminal. The first line of output\n"
+    "is the terminal's path; the instrument serves it until it reboots or is\n"
+    "stopped (SIGTERM, SIGINT).\n"
+    "\n"
+    "  --link PATH              also make PATH a symlink to the terminal\n"
+    "  --time-scale F           run F times slower than real time; 0.1 makes\n"
+    "                           every duration ten times shorter (default:\n"
+    "                           R7700_TIME_SCALE, else 1)\n"
+    "  --series A|B|C           instrument series (default C)\n"
+    "  --power ac|charging|battery\n"
+    "                           what the power query reports (default ac)\n"
+    "  --boot-from flash|ramcard\n"
+    "                           the copy a reboot checks (default flash)\n"
+    "  --in-monitor             the boot monitor is running at power-up\n"
+    "  --state FILE             write the final state as JSON to FILE\n"
+    "faults:\n"
+    "  --silent                 never answer anything\n"
+    "  --stale-end              an extra <END> line before the first identification\n"
+    "  --prompt-for-banner N    answer ramload/flashload with the prompt N times first\n"
+    "  --prompt-for-checksum N  answer crc with the prompt N times first\n"
+    "  --no-ack                 the downloader never acknowledges a block\n"
+    "  --wrong-ack-on-block K   the K-th block since power-up (from 0) gets a wrong ack\n"
+    "  --wrong-checksum         crc answers a wrong value\n"
+    "  --slow-erase MS          erase takes MS longer than the update tool waits\n"
+    "  --noise-every N          corrupt every N-th received byte\n"
+    "  --unplug-after N         the line goes dead after N received bytes\n"
+    "  --help                   this text\n";
+
+namespace {
+
+template <typename Number>
+bool ParseWhole(std::string_view text, Number* value) {
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *value);
+  return error == std::errc() && end == text.data() + text.size() && *value >= 0;
+}
+
+// The options that take a count, and where it goes.
+bool SetCount(std::string_view flag, std::string_view text, InstrumentConfig& config) {
+  Faults& faults = config.faults;
+  if (flag == "--unplug-after") return ParseWhole(text, &faults.unplug_after_bytes);
+  int* target = flag == "--prompt-for-banner"     ? &faults.prompt_instead_of_banner
+                : flag == "--prompt-for-checksum" ? &faults.prompt_instead_of_checksum
+                : flag == "--wrong-ack-on-block"  ? &faults.wrong_ack_on_block
+                : flag == "--slow-erase"          ? &faults.erase_extra_ms
+                : flag == "--noise-every"         ? &faults.noise_every_n_bytes
+                                                  : nullptr;
+  return target != nullptr && ParseWhole(text, target);
+}
+
+bool SetChoice(std::string_view flag, std::string_view text, SimOptions& options) {
+  InstrumentConfig& config = options.config;
+  if (flag == "--series") {
+    if (text != "A" && text != "B" && text != "C") return false;
+    config.series = text[0];
+  } else if (flag == "--power") {
+    if (text == "ac") {
+      config.power = Power::kAc;
+    } else if (text == "charging") {
+      config.power = Power::kCharging;
+    } else if (text == "battery") {
+      config.power = Power::kBattery;
+    } else {
+      return false;
+    }
+  } else if (flag == "--boot-from") {
+    if (text != "flash" && text != "ramcard") return false;
+    config.boots_from_ram_card = text == "ramcard";
+  } else if (flag == "--time-scale") {
+    std::string problem;
+    options.time_scale = ParseTimeScale(std::string(text).c_str(), &problem);
+    return problem.empty();
+  } else if (flag == "--link") {
+    options.link_path = text;
+  } else if (flag == "--state") {
+    options.state_path = text;
+  } else {
+    return SetCount(flag, text, config);
+  }
+  return !text.empty();
+}
+
+bool SetSwitch(std::string_view flag, SimOptions& options) {
+  Faults& faults = options.config.faults;
+  if (flag == "--help") {
+    options.help = true;
+  } else if (flag == "--in-monitor") {
+    options.config.in_monitor = true;
+  } else if (flag == "--silent") {
+    faults.silent = true;
+  } else if (flag == "--stale-end") {
+    faults.stale_end_line = true;
+  } else if (flag == "--no-ack") {
+    faults.no_ack = true;
+  } else if (flag == "--wrong-checksum") {
+    faults.wrong_checksum = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ParseSimOptions(const std::vector<std::string>& args, double default_time_scale,
+                     SimOptions* options, std::string* problem) {
+  *options = SimOptions{};
+  options->time_scale = default_time_scale;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& flag = args[i];
+    if (SetSwitch(flag, *options)) continue;
+    if (i + 1 == args.size()) {
+      *problem = "unknown option or missing value: " + flag;
+      return false;
+    }
+    if (!SetChoice(flag, args[i + 1], *options)) {
+      *problem = "bad option or value: " + flag + " " + args[i + 1];
+      return false;
+    }
+    ++i;
+  }
+  return true;
+}
+
+}  // namespace r7700::sim
