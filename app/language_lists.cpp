@@ -1,0 +1,57 @@
+#include "app/language_lists.h"
+
+#include <array>
+
+#include "app/resources/resource.h"
+
+namespace r7700 {
+namespace {
+
+constexpr std::array<int, 4> kLanguageLists{IDC_BOOT_LANGUAGE, IDC_SECOND_LANGUAGE,
+                                            IDC_THIRD_LANGUAGE, IDC_FOURTH_LANGUAGE};
+
+// The boot list leaves out row 0, so its positions are one lower than rows.
+constexpr int kBootListRowOffset = 1;
+constexpr int kFirstLanguageRow = 1;
+
+}  // namespace
+
+void FillLanguageLists(WindowSurface& window, const LanguageChoices& choices,
+                       SelectedLanguages& selected) {
+  for (int list : kLanguageLists) window.ListClear(list);
+  for (int row = 0; row < kLanguageRows; ++row) {
+    const std::string& name = choices.rows[static_cast<size_t>(row)].name;
+    if (name.empty()) break;
+    if (row >= kBootListRowOffset) window.ListAdd(IDC_BOOT_LANGUAGE, name);
+    for (size_t k = 1; k < kLanguageLists.size(); ++k) window.ListAdd(kLanguageLists[k], name);
+  }
+  window.ListSelect(IDC_BOOT_LANGUAGE, selected[0] - kBootListRowOffset);
+  for (size_t k = 1; k < kLanguageLists.size(); ++k)
+    window.ListSelect(kLanguageLists[k], selected[k]);
+  ApplySecondLanguageRule(window, selected);
+}
+
+void ApplySecondLanguageRule(WindowSurface& window, SelectedLanguages& selected) {
+  if (selected[0] != kFirstLanguageRow) {
+    selected[1] = kFirstLanguageRow;
+    window.ListSelect(IDC_SECOND_LANGUAGE, kFirstLanguageRow);
+    window.Enable(IDC_SECOND_LANGUAGE, false);
+  } else {
+    window.Enable(IDC_SECOND_LANGUAGE, true);
+  }
+}
+
+void ReadLanguageSelections(WindowSurface& window, const LanguageChoices& choices,
+                            SelectedLanguages& selected) {
+  for (size_t k = 0; k < kLanguageLists.size(); ++k) {
+    const int pos = window.ListSelection(kLanguageLists[k]);
+    if (pos < 0) continue;
+    std::string text = window.ListItem(kLanguageLists[k], pos);
+    // The list text is read into a 20-byte buffer.
+    if (text.size() > kLanguageNameChars) text.resize(kLanguageNameChars);
+    const int row = FindLanguage(choices, text);
+    if (row >= 0) selected[k] = row;
+  }
+}
+
+}  // namespace r7700
