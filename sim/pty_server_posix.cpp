@@ -183,13 +183,14 @@ int ServeOnPty(const SimOptions& options) {
     std::perror("r7700-sim: cannot open a pseudo-terminal");
     return 1;
   }
-  std::printf("%s\n", slave_path.c_str());
-  std::fflush(stdout);
+  // The link exists before the path is announced, so a client may use either at once.
   if (!options.link_path.empty() && !MakeLink(options.link_path, slave_path)) {
     std::fprintf(stderr, "r7700-sim: cannot make the link %s\n", options.link_path.c_str());
     close(master);
     return 1;
   }
+  std::printf("%s\n", slave_path.c_str());
+  std::fflush(stdout);
   sigset_t wait_mask;
   PrepareSignals(&wait_mask);
   Instrument instrument(options.config);

@@ -1,0 +1,83 @@
+#include "sim/sim_options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace r7700::sim {
+namespace {
+
+TEST(SimOptions, EveryOptionReachesTheInstrument) {
+  SimOptions options;
+  std::string problem;
+  ASSERT_TRUE(ParseSimOptions({"--link",
+                               "/tmp/com1",
+                               "--time-scale",
+                               "0.25",
+                               "--series",
+                               "A",
+                               "--power",
+                               "charging",
+                               "--boot-from",
+                               "ramcard",
+                               "--in-monitor",
+                               "--state",
+                               "s.json",
+                               "--silent",
+                               "--stale-end",
+                               "--prompt-for-banner",
+                               "2",
+                               "--prompt-for-checksum",
+                               "3",
+                               "--no-ack",
+                               "--wrong-ack-on-block",
+                               "4",
+                               "--wrong-checksum",
+                               "--slow-erase",
+                               "5000",
+                               "--noise-every",
+                               "7",
+                               "--unplug-after",
+                               "9000000000"},
+                              1.0, &options, &problem))
+      << problem;
+  const InstrumentConfig& c = options.config;
+  EXPECT_EQ(options.link_path, "/tmp/com1");
+  EXPECT_EQ(options.state_path, "s.json");
+  EXPECT_EQ(options.time_scale, 0.25);
+  EXPECT_EQ(c.series, 'A');
+  EXPECT_EQ(c.power, Power::kCharging);
+  EXPECT_TRUE(c.boots_from_ram_card && c.in_monitor);
+  EXPECT_TRUE(c.faults.silent && c.faults.stale_end_line && c.faults.no_ack &&
+              c.faults.wrong_checksum);
+  EXPECT_EQ(c.faults.prompt_instead_of_banner, 2);
+  EXPECT_EQ(c.faults.prompt_instead_of_checksum, 3);
+  EXPECT_EQ(c.faults.wrong_ack_on_block, 4);
+  EXPECT_EQ(c.faults.erase_extra_ms, 5000);
+  EXPECT_EQ(c.faults.noise_every_n_bytes, 7);
+  EXPECT_EQ(c.faults.unplug_after_bytes, 9000000000);
+}
+
+TEST(SimOptions, DefaultsAndUsageErrors) {
+  SimOptions options;
+  std::string problem;
+  ASSERT_TRUE(ParseSimOptions({}, 0.5, &options, &problem));
+  EXPECT_EQ(options.time_scale, 0.5);
+  EXPECT_EQ(options.config.series, 'C');
+  EXPECT_EQ(options.config.faults.unplug_after_bytes, -1);
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"--series", "D"},
+                                             {"--power", "solar"},
+                                             {"--time-scale", "0"},
+                                             {"--noise-every", "-1"},
+                                             {"--slow-erase", "5s"},
+                                             {"--link"},
+                                             {"--frobnicate"}}) {
+    EXPECT_FALSE(ParseSimOptions(args, 1.0, &options, &problem)) << args[0];
+    EXPECT_NE(problem.find(args[0]), std::string::npos) << problem;
+  }
+}
+
+}  // namespace
+}  // namespace r7700::sim
