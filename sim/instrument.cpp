@@ -142,4 +142,6 @@ const std::vector<std::string>& Instrument::commands() const {
   return core_->commands;
 }
 
+bool Instrument::rebooted() const { return core_->rebooted; }
+
 }  // namespace r7700::sim

@@ -76,6 +76,8 @@ class Instrument {
   void Load(uint32_t address, const std::vector<uint8_t>& bytes);
   // Every command line received, in order (without "\n").
   const std::vector<std::string>& commands() const;
+  // True once "reboot" has been carried out: the instrument answers no more.
+  bool rebooted() const;
 
   struct Report {
     bool rebooted = false;

@@ -148,7 +148,7 @@ void Serve(int master, Instrument& instrument, double time_scale, const sigset_t
       if (!client) outbox.clear();  // nobody listens: the bytes are lost
     }
     const bool done_talking = instrument.NextOutputMicros() == kNever && outbox.empty();
-    if (done_talking && instrument.MakeReport().rebooted) {
+    if (done_talking && instrument.rebooted()) {
       if (reboot_seen_us < 0) reboot_seen_us = MonotonicMicros();
       if (!client || MonotonicMicros() - reboot_seen_us > kRebootLingerUs) return;
     }
