@@ -1,0 +1,50 @@
+// The firmware download: replaces the instrument's firmware with the masked
+// image file, verified by the monitor's checksum of the programmed region
+// and marked valid by the four-byte image marker behind it.
+#pragma once
+
+#include <cstdint>
+
+#include "link/run_context.h"
+#include "link/serial_port.h"
+
+namespace r7700 {
+
+// Memory map of the firmware region, at its flash-boot addresses; with the
+// RAM card every address is RamCardOffset lower.
+inline constexpr uint32_t FlashBase = 0x3C00000;
+inline constexpr uint32_t kFirmwareRegionBytes = 0x400000;
+inline constexpr uint32_t kBootSectorBytes = 0x10000;  // the top of the region
+inline constexpr uint32_t kBootSectorOffset = kFirmwareRegionBytes - kBootSectorBytes;
+// Only the bytes below this offset are checksummed (and, without the RAM
+// card and the boot sector, sent); the marker follows one byte later.
+inline constexpr uint32_t kFirmwareDataLimitOffset = 0x3EFFFB;
+inline constexpr uint32_t kFirmwareMarkerOffset = 0x3EFFFC;
+// The monitor's "crc" covers length - 1 bytes: this names the data span.
+inline constexpr uint32_t kFirmwareChecksumLength = kFirmwareDataLimitOffset + 1;
+inline constexpr uint32_t kUserFlashBase = 0x3800000;
+inline constexpr uint32_t kUserFlashBytes = 0x300000;
+
+// Every byte of the image file is stored XORed with this mask.
+inline constexpr uint8_t ImageMask = 0xA7;
+inline constexpr uint32_t kFirmwareBlockBytes = 10240;
+inline constexpr int kFirmwareEraseTicks = 60;  // 60 x 800 ms per erase
+
+// The monitor needs long for the checksum of 4 MB: the first wait is 24 x
+// 400 ms, and every repeated query waits 5 units longer than the one before.
+inline constexpr int kChecksumWaitFactor = 24;
+inline constexpr int kChecksumWaitFactorStep = 5;
+inline constexpr uint32_t kChecksumWaitUnitMs = 400;
+inline constexpr int kFirmwareChecksumReads = 30;
+// From this read on, every second empty line is answered with a nudge.
+inline constexpr int kChecksumTriggerAfterReads = 10;
+inline constexpr int kFirmwareSettleWaits = 6;
+
+// Runs the firmware download over the open port with the monitor in charge:
+// clears the old marker, erases the region (and the user flash on request),
+// streams the unmasked image, confirms the region checksum and writes the
+// marker. Returns 0 when the checksum was confirmed and the marker written,
+// -1 otherwise; every failure is logged.
+int DownloadFirmwareImage(RunContext& run, PortHandle port);
+
+}  // namespace r7700

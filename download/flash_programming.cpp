@@ -1,0 +1,130 @@
+#include "download/flash_programming.h"
+
+#include "link/status_log.h"
+#include "link/text_format.h"
+
+namespace r7700 {
+
+long ImageFile::Size() {
+  if (file_ == nullptr) return 0;
+  const long position = std::ftell(file_);
+  if (position < 0 || std::fseek(file_, 0, SEEK_END) != 0) return 0;
+  const long size = std::ftell(file_);
+  std::fseek(file_, position, SEEK_SET);
+  return size < 0 ? 0 : size;
+}
+
+uint32_t ImageFile::Read(uint8_t* buffer, uint32_t capacity) {
+  if (file_ == nullptr) return 0;
+  return static_cast<uint32_t>(std::fread(buffer, 1, capacity, file_));
+}
+
+void ImageFile::Close() {
+  if (file_ != nullptr) std::fclose(file_);
+  file_ = nullptr;
+}
+
+void ClearImageMarker(RunContext& run, PortHandle port, uint32_t marker_address,
+                      uint32_t extra_first_pause_ms) {
+  SendCommand(port, "pf %lx %x\n", static_cast<unsigned long>(marker_address), 0u);
+  if (extra_first_pause_ms != 0) run.clock.Sleep(extra_first_pause_ms);
+  run.clock.Sleep(kMarkerClearPauseMs);
+  AwaitMonitorPrompt(port, run.clock);
+  SendCommand(port, "pf %lx %x\n", static_cast<unsigned long>(marker_address + 1), 0u);
+  run.clock.Sleep(kMarkerClearPauseMs);
+  AwaitMonitorPrompt(port, run.clock);
+}
+
+void SendErase(RunContext& run, PortHandle port, uint32_t base, uint32_t length) {
+  SendCommand(port, "erase %lx %lx %lx\n", static_cast<unsigned long>(base),
+              static_cast<unsigned long>(length), static_cast<unsigned long>(kEraseBlockBytes));
+  ShortPause(run.clock);
+}
+
+void WaitOutErase(RunContext& run, PortHandle port, int ticks) {
+  // The monitor reports nothing while it erases; the clock stands in for
+  // polling and the prompt wait afterwards absorbs any slower erase.
+  ShowProgress(run.window, run.progress, 0, ticks);
+  for (int tick = 0; tick < ticks; ++tick) {
+    run.clock.Sleep(kEraseTickMs);
+    ShowProgress(run.window, run.progress, 1, ticks);
+  }
+  AwaitMonitorPrompt(port, run.clock);
+}
+
+bool StartDownloader(RunContext& run, PortHandle port, ReplyLine& last) {
+  static constexpr std::string_view kFlashload = "flashload\n";
+  SendText(port, kFlashload);
+  ShortPause(run.clock);
+  for (int attempt = 0; attempt < kDownloaderTries; ++attempt) {
+    ReadReply(port, last);
+    if (last.BeginsWith(DownloaderBanner)) return true;
+    if (last.BeginsWith(MonitorPrompt)) {
+      // The monitor was not ready for the command and only showed its prompt.
+      LogLine(run.window, "redo cmd fload >%s<\n", last.c_str());
+      SendText(port, kFlashload);
+      ShortPause(run.clock);
+      run.clock.Sleep(kFlashloadRetryPauseMs);
+    } else {
+      LogLine(run.window, "unex: %s\n", last.c_str());
+    }
+  }
+  return false;
+}
+
+void SendBlock(RunContext& run, PortHandle port, const uint8_t* data, uint32_t length,
+               uint32_t address) {
+  SendLoadBlock(port, data, length, address);
+  ShortPause(run.clock);
+}
+
+bool AwaitBlockAck(RunContext& run, PortHandle port, uint8_t* ack) {
+  if (ReadPortBytes(port, ack, 1) == 1) return true;
+  for (int retry = 0; retry < kAckRetries; ++retry) {
+    ShortPause(run.clock);
+    if (ReadPortBytes(port, ack, 1) == 1) return true;
+  }
+  return false;
+}
+
+void EndTransfer(RunContext& run, PortHandle port) {
+  SendEndBlock(port);
+  ShortPause(run.clock);
+  AwaitMonitorPrompt(port, run.clock);
+}
+
+void SendChecksumQuery(RunContext& run, PortHandle port, uint32_t address, uint32_t length,
+                       std::string& command) {
+  command = Format("crc %lx %lx\n", static_cast<unsigned long>(address),
+                   static_cast<unsigned long>(length));
+  SendText(port, command);
+  ShortPause(run.clock);
+}
+
+ChecksumReply JudgeChecksumLine(RunContext& run, const ReplyLine& line, uint32_t checksum,
+                                const char* wrong_text) {
+  uint32_t value = 0;
+  if (line.view().size() != 4 || !ParseHexReply(line, &value)) return ChecksumReply::kMissing;
+  if (value != checksum) {
+    LogLine(run.window, "%s", wrong_text);
+    return ChecksumReply::kWrong;
+  }
+  LogLine(run.window, "Checksum ok!\n");
+  return ChecksumReply::kConfirmed;
+}
+
+void WriteImageMarker(RunContext& run, PortHandle port, uint32_t marker_address, uint32_t checksum,
+                      bool log_missing_prompts) {
+  LogLine(run.window, "Writing magic & checksum!\n");
+  const uint8_t marker[4] = {kMarkerMagicJ, kMarkerMagicS, static_cast<uint8_t>(checksum & 0xFF),
+                             static_cast<uint8_t>((checksum >> 8) & 0xFF)};
+  for (uint32_t i = 0; i < 4; ++i) {
+    SendCommand(port, "pf %lx %x\n", static_cast<unsigned long>(marker_address + i),
+                static_cast<unsigned>(marker[i]));
+    if (AwaitMonitorPrompt(port, run.clock) != 0 && log_missing_prompts) {
+      LogLine(run.window, "pf%u\n", static_cast<unsigned>(i + 1));
+    }
+  }
+}
+
+}  // namespace r7700

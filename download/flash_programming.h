@@ -1,0 +1,120 @@
+// The flash-programming sequence that the firmware and the language download
+// share: clear the marker, erase, start the downloader, stream LoadBlocks,
+// end the transfer, ask for the checksum, settle, write the marker. Only the
+// steps that are the same in both live here; each download keeps its own
+// block sizes, acknowledgement rule, checksum reply loop and texts.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "dialogue/command_link.h"
+#include "link/run_context.h"
+#include "link/serial_port.h"
+
+namespace r7700 {
+
+// All flash addresses move down by this much when the instrument boots from
+// its RAM card.
+inline constexpr uint32_t RamCardOffset = 0x1800000;
+
+// ImageMarker: "J", "S", checksum low byte, checksum high byte.
+inline constexpr uint8_t kMarkerMagicJ = 0x4A;
+inline constexpr uint8_t kMarkerMagicS = 0x53;
+
+inline constexpr uint32_t kEraseBlockBytes = 0x10000;
+inline constexpr uint32_t kEraseTickMs = 800;  // one progress step of an erase wait
+inline constexpr uint32_t kMarkerClearPauseMs = kLoaderStartPauseMs;
+
+inline constexpr int kDownloaderTries = 5;
+// After the monitor answered "flashload" with its prompt: the short pause,
+// then this one, before the next read.
+inline constexpr uint32_t kFlashloadRetryPauseMs = 400;
+
+// One acknowledgement read, then up to this many more, each after the short
+// pause: 17 reads in all.
+inline constexpr int kAckRetries = 16;
+
+// The read counters of both checksum reply loops restart whenever the
+// monitor shows its prompt instead of the value and the query is repeated,
+// so only this bound ends a monitor that never answers with a checksum.
+// Ten repeats already wait well over two minutes for the firmware region.
+inline constexpr int kMaxChecksumRequeries = 10;
+
+// How a checksum reply loop ended.
+enum class ChecksumReply {
+  kConfirmed,  // the monitor's value equals the own checksum
+  kWrong,      // the monitor answered a different value
+  kMissing,    // no value came within the reads or re-queries allowed
+};
+
+// A flash image file opened for raw reading; closed on every way out.
+class ImageFile {
+ public:
+  explicit ImageFile(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {}
+  ~ImageFile() { Close(); }
+  ImageFile(const ImageFile&) = delete;
+  ImageFile& operator=(const ImageFile&) = delete;
+
+  bool is_open() const { return file_ != nullptr; }
+  // Size in bytes (0 when it cannot be told); the read position is kept.
+  long Size();
+  // Reads up to capacity bytes; 0 at the end of the file or after an error.
+  uint32_t Read(uint8_t* buffer, uint32_t capacity);
+  void Close();
+
+ private:
+  std::FILE* file_;
+};
+
+// Sends "pf <address> 0" for the marker's first two bytes, each followed by
+// the marker-clearing pause and a prompt wait. extra_first_pause_ms goes
+// between the first "pf" and its pause (the language area has one).
+void ClearImageMarker(RunContext& run, PortHandle port, uint32_t marker_address,
+                      uint32_t extra_first_pause_ms);
+
+// Sends "erase <base> <length> 10000" and makes the short pause.
+void SendErase(RunContext& run, PortHandle port, uint32_t base, uint32_t length);
+
+// Waits an erase out by the clock in ticks of 800 ms, one progress step
+// each, then waits for the monitor's prompt (whose absence is not an error).
+void WaitOutErase(RunContext& run, PortHandle port, int ticks);
+
+// Sends "flashload" and makes up to five reads for the downloader's banner;
+// a prompt in its place repeats the command ("redo cmd fload >%s<"), any
+// other line is logged as "unex: %s". True once the banner came; else false
+// with the last line read in last.
+bool StartDownloader(RunContext& run, PortHandle port, ReplyLine& last);
+
+// Sends one LoadBlock (header, then the data in one write) and makes the
+// short pause.
+void SendBlock(RunContext& run, PortHandle port, const uint8_t* data, uint32_t length,
+               uint32_t address);
+
+// Reads the block's one-byte acknowledgement: one read, then up to 16 more
+// each after the short pause. False when none came.
+bool AwaitBlockAck(RunContext& run, PortHandle port, uint8_t* ack);
+
+// Sends the EndBlock, makes the short pause and waits for the prompt.
+void EndTransfer(RunContext& run, PortHandle port);
+
+// Formats "crc <address> <length>" into command, sends it and makes the
+// short pause.
+void SendChecksumQuery(RunContext& run, PortHandle port, uint32_t address, uint32_t length,
+                       std::string& command);
+
+// Judges a reply line that may carry the monitor's checksum: a line of
+// exactly four characters holding a hexadecimal number is the value, and is
+// logged as "Checksum ok!" when it equals checksum, else with wrong_text.
+// Any other line is no value (kMissing), and the caller reads on.
+ChecksumReply JudgeChecksumLine(RunContext& run, const ReplyLine& line, uint32_t checksum,
+                                const char* wrong_text);
+
+// Logs "Writing magic & checksum!" and programs the four marker bytes, each
+// "pf" followed by a prompt wait. With log_missing_prompts a missing prompt
+// is logged as "pf1".."pf4"; the sequence goes on either way.
+void WriteImageMarker(RunContext& run, PortHandle port, uint32_t marker_address, uint32_t checksum,
+                      bool log_missing_prompts);
+
+}  // namespace r7700

@@ -1,0 +1,155 @@
+#include "languages/language_download.h"
+
+#include <array>
+#include <string>
+
+#include "dialogue/command_link.h"
+#include "download/flash_programming.h"
+#include "link/checksum.h"
+#include "link/status_log.h"
+
+namespace r7700 {
+namespace {
+
+uint32_t AreaBase(const RunOptions& options) {
+  return options.boot_from_ram_card ? kLanguageAreaFlashBase - RamCardOffset
+                                    : kLanguageAreaFlashBase;
+}
+
+struct TransferResult {
+  bool ok = true;
+  uint32_t checksum = 0;
+  uint32_t sent_bytes = 0;
+};
+
+// Streams the image in 1024-byte LoadBlocks; the downloader acknowledges
+// each with the XOR of its data, and a block is never sent twice. The image
+// file is closed when the transfer ends.
+TransferResult TransferImage(RunContext& run, PortHandle port, ImageFile& image, uint32_t base) {
+  TransferResult result;
+  LogLine(run.window, "Downloading languages: ");
+  uint32_t address = base + kLanguageMarkerBytes;
+  const auto image_bytes = static_cast<int32_t>(image.Size());
+  SetProgressCaption(run.window, "Bytes transferred:");
+  ShowProgress(run.window, run.progress, 0, image_bytes);
+  ShortPause(run.clock);
+  std::array<uint8_t, kLanguageBlockBytes> block;
+  for (uint32_t n = image.Read(block.data(), kLanguageBlockBytes); n > 0;
+       n = image.Read(block.data(), kLanguageBlockBytes)) {
+    SendBlock(run, port, block.data(), n, address);
+    ShowProgress(run.window, run.progress, static_cast<int32_t>(n), image_bytes);
+    const uint8_t expected = BlockXor(block.data(), n);
+    uint8_t ack = 0;
+    if (!AwaitBlockAck(run, port, &ack)) {
+      LogLine(run.window, "Board does not repsond!");
+      result.ok = false;
+      return result;
+    }
+    if (ack != expected) {
+      LogLine(run.window, "Transmission error!");
+      result.ok = false;
+      return result;
+    }
+    for (uint32_t i = 0; i < n; ++i) result.checksum = ChecksumStep(result.checksum, block[i]);
+    result.sent_bytes += n;
+    address += n;
+  }
+  image.Close();
+  ShortPause(run.clock);
+  // The rest of the span is erased flash that the image does not reach.
+  for (uint32_t i = result.sent_bytes; i < kLanguageChecksumSpan; ++i) {
+    result.checksum = ChecksumStep(result.checksum, kErasedFlashByte);
+  }
+  return result;
+}
+
+// Asks the monitor for the checksum of the area behind the marker and
+// compares it. reads counts the line reads; the prompt waits after it go on
+// with the same count.
+ChecksumReply ConfirmAreaChecksum(RunContext& run, PortHandle port, uint32_t base,
+                                  uint32_t checksum, int& reads) {
+  std::string command;
+  SendChecksumQuery(run, port, base + kLanguageMarkerBytes, kLanguageChecksumLength, command);
+  run.clock.Sleep(kLanguageChecksumWaitMs);
+  int requeries = 0;
+  ReplyLine line;
+  reads = 0;
+  while (reads < kLanguageChecksumReads) {
+    ++reads;
+    const int32_t result = ReadReply(port, line);
+    if (result == -1) port->ClearError();
+    if (result <= 0) continue;
+    if (line.BeginsWith(MonitorPrompt)) {
+      if (requeries == kMaxChecksumRequeries) return ChecksumReply::kMissing;
+      ++requeries;
+      SendChecksumQuery(run, port, base + kLanguageMarkerBytes, kLanguageChecksumLength, command);
+      run.clock.Sleep(kLanguageChecksumWaitMs);
+      reads = 1;
+      continue;
+    }
+    if (reads >= kLanguageNudgeFromRead) {
+      SendText(port, Nudge);
+      ShortPause(run.clock);
+      continue;
+    }
+    const ChecksumReply verdict = JudgeChecksumLine(run, line, checksum, "Checksum is wrong!\n");
+    if (verdict != ChecksumReply::kMissing) return verdict;
+  }
+  return ChecksumReply::kMissing;
+}
+
+// Waits for the prompt while the read count of the checksum stays below 6;
+// every miss is nudged.
+void SettleMonitor(RunContext& run, PortHandle port, int reads) {
+  while (reads < kLanguageSettleReads) {
+    if (WaitForPrompt(port, MonitorPrompt, nullptr) == 1) return;
+    SendText(port, Nudge);
+    ++reads;
+    ShortPause(run.clock);
+  }
+}
+
+}  // namespace
+
+int DownloadLanguageImage(RunContext& run, PortHandle port) {
+  ImageFile image(run.language_image_path);
+  if (!image.is_open()) {
+    LogLine(run.window, "File %s not found!\n", run.language_image_path.c_str());
+    return -1;
+  }
+  const uint32_t base = AreaBase(run.options);
+
+  LogLine(run.window, "Erasing languages ...\n");
+  ClearImageMarker(run, port, base, kLanguageMarkerExtraPauseMs);
+  SetProgressCaption(run.window, "Erasing ...");
+  SendErase(run, port, base, kLanguageAreaLength);
+  WaitOutErase(run, port, kLanguageEraseTicks);
+  LogLine(run.window, "Erased !\n");
+
+  ReplyLine last;
+  if (!StartDownloader(run, port, last)) {
+    LogLine(run.window, "Cannot initialize download!\n");
+    return -1;
+  }
+  const TransferResult transfer = TransferImage(run, port, image, base);
+  if (!transfer.ok) return -1;
+
+  EndTransfer(run, port);
+  LogLine(run.window, "Transferred %ld Bytes\n", static_cast<long>(transfer.sent_bytes));
+
+  int reads = 0;
+  const ChecksumReply reply = ConfirmAreaChecksum(run, port, base, transfer.checksum, reads);
+  if (reply == ChecksumReply::kWrong) return -1;
+  SettleMonitor(run, port, reads);
+  if (reply == ChecksumReply::kConfirmed) {
+    WriteImageMarker(run, port, base, transfer.checksum, false);
+  } else {
+    // Without the monitor's checksum nothing proves the area: no marker, and
+    // the run must not report success.
+    LogLine(run.window, "Checksum not received!\n");
+  }
+  LogLine(run.window, "Language download complete!\n");
+  return reply == ChecksumReply::kConfirmed ? 0 : -1;
+}
+
+}  // namespace r7700

@@ -1,0 +1,59 @@
+// The in-process instrument a download test talks to, with its boot monitor
+// in charge, and the image files the downloads read.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "sim/instrument.h"
+#include "tests/dialogue/sim_rig.h"
+#include "tests/download/wire.h"
+
+namespace r7700::test {
+
+inline sim::InstrumentConfig MonitorConfig(sim::Faults faults = {}, bool ram_card = false) {
+  sim::InstrumentConfig config;
+  config.in_monitor = true;
+  config.boots_from_ram_card = ram_card;
+  config.faults = faults;
+  return config;
+}
+
+// The dialogue tests' rig, read back as command lines and frames.
+struct SimRig : DialogueRig {
+  using DialogueRig::DialogueRig;
+
+  std::vector<WireItem> Wire() const { return ParseWire(backend.sent()); }
+  // The data bytes of a LoadBlock as they went out.
+  std::vector<uint8_t> DataOf(const WireItem& block) const {
+    const auto begin = backend.sent().begin() + static_cast<long>(block.data_offset);
+    return {begin, begin + block.length};
+  }
+};
+
+// Writes bytes to a file under the test's temporary folder; returns its path.
+inline std::string WriteTempFile(const std::string& name, const std::vector<uint8_t>& bytes) {
+  const std::string path = ::testing::TempDir() + name;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
+// Bytes that differ from block to block and from 0xFF: a shifted or lost
+// block shows in the instrument's memory.
+inline std::vector<uint8_t> PatternBytes(size_t length, uint32_t seed) {
+  std::vector<uint8_t> bytes(length);
+  uint32_t state = seed;
+  for (auto& byte : bytes) {
+    state = state * 1664525u + 1013904223u;
+    byte = static_cast<uint8_t>(state >> 24);
+  }
+  return bytes;
+}
+
+}  // namespace r7700::test
