@@ -19,12 +19,13 @@ enum class Power { kAc, kCharging, kBattery };
 struct Faults {
   bool silent = false;          // never answers anything
   bool stale_end_line = false;  // an extra "<END>" line before the first identification line
-  int prompt_instead_of_banner =
-      0;  // answer ramload/flashload with the prompt this many times first
+  // Answer ramload/flashload with the prompt this many times first.
+  int prompt_instead_of_banner = 0;
   int prompt_instead_of_checksum = 0;  // answer crc with the prompt this many times first
   bool no_ack = false;                 // downloader never sends a BlockAck
-  int wrong_ack_on_block =
-      -1;  // 0-based count of LoadBlock frames since power-up; that block's ack is wrong
+  // 0-based count of LoadBlock frames since power-up (RAM and flash alike);
+  // that block's ack is wrong.
+  int wrong_ack_on_block = -1;
   bool wrong_checksum = false;  // crc answers a wrong value
   // Erase takes this much longer than the tool waits for it (48.2 s, or
   // 16.2 s within the language area) when above 0.

@@ -177,6 +177,9 @@ void Serve(int master, Instrument& instrument, double time_scale, const sigset_t
 }  // namespace
 
 int ServeOnPty(const SimOptions& options) {
+  // From here on a stop request waits for the loop, which writes the state.
+  sigset_t wait_mask;
+  PrepareSignals(&wait_mask);
   std::string slave_path;
   const int master = OpenMaster(&slave_path);
   if (master < 0) {
@@ -191,8 +194,6 @@ int ServeOnPty(const SimOptions& options) {
   }
   std::printf("%s\n", slave_path.c_str());
   std::fflush(stdout);
-  sigset_t wait_mask;
-  PrepareSignals(&wait_mask);
   Instrument instrument(options.config);
   Serve(master, instrument, options.time_scale, wait_mask);
   int status = 0;
