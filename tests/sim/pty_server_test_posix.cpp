@@ -47,10 +47,16 @@ struct SimProcess {
     }
     if (output != nullptr) std::fclose(output);
   }
-  // The exit status, or -1 when it did not end normally.
+  // The exit status, or -1 when it did not end normally or within 15 s.
   int Wait() {
     int status = 0;
-    waitpid(pid, &status, 0);
+    pid_t ended = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while ((ended = waitpid(pid, &status, WNOHANG)) == 0 &&
+           std::chrono::steady_clock::now() < deadline) {
+      usleep(10000);
+    }
+    if (ended != pid) return -1;  // the destructor kills it
     pid = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
@@ -88,6 +94,11 @@ void Say(PortHandle port, const std::string& text) {
   WritePort(port, text.data(), text.size());
 }
 
+// A name in the temporary folder that no other test run uses at the same time.
+std::string TempName(const std::string& name) {
+  return ::testing::TempDir() + name + "-" + std::to_string(getpid());
+}
+
 std::string ReadText(const std::string& path) {
   std::ifstream in(path);
   std::stringstream text;
@@ -96,9 +107,8 @@ std::string ReadText(const std::string& path) {
 }
 
 TEST(SimPty, ServesAWholeSessionAcrossReopeningAndASpeedChange) {
-  const std::string dir = ::testing::TempDir();
-  const std::string link = dir + "r7700-sim-link";
-  const std::string state = dir + "r7700-sim-state.json";
+  const std::string link = TempName("r7700-sim-link");
+  const std::string state = TempName("r7700-sim-state.json");
   std::remove(state.c_str());
   unlink(link.c_str());
   ASSERT_EQ(symlink("/nonexistent", link.c_str()), 0);  // a stale link is replaced
@@ -142,10 +152,11 @@ TEST(SimPty, ServesAWholeSessionAcrossReopeningAndASpeedChange) {
             std::string::npos)
       << json;
   EXPECT_NE(access(link.c_str(), F_OK), 0);  // the link went with the simulator
+  std::remove(state.c_str());
 }
 
 TEST(SimPty, StopsOnSigtermAndStillWritesItsState) {
-  const std::string state = ::testing::TempDir() + "r7700-sim-term.json";
+  const std::string state = TempName("r7700-sim-term.json");
   std::remove(state.c_str());
   SimProcess sim({"--in-monitor", "--time-scale", "0.1", "--state", state});
   auto backend = MakePlatformSerialBackend(kTimeScale);
@@ -160,6 +171,7 @@ TEST(SimPty, StopsOnSigtermAndStillWritesItsState) {
   const std::string json = ReadText(state);
   EXPECT_NE(json.find("\"rebooted\": false"), std::string::npos) << json;
   EXPECT_NE(json.find("\"commands\": [\"enh\"]"), std::string::npos) << json;
+  std::remove(state.c_str());
 }
 
 TEST(SimPty, UsageErrorsAndHelp) {

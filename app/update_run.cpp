@@ -1,0 +1,166 @@
+#include "app/update_run.h"
+
+#include <algorithm>
+#include <array>
+
+#include "app/resources/resource.h"
+#include "dialogue/connection.h"
+#include "download/firmware_download.h"
+#include "languages/language_download.h"
+#include "link/error_report.h"
+#include "link/serial_port.h"
+#include "link/status_log.h"
+
+namespace r7700 {
+namespace {
+
+constexpr std::string_view kVerifyText = "Did you connect and configure\n the OTDR? (19200 Baud)";
+constexpr std::string_view kVerifyCaption = "Verify";
+constexpr std::string_view kRetryText =
+    "Failed to connect to OTDR!\nCheck connection & baudrate!\nTry again?";
+constexpr std::string_view kRetryCaption = "Connection Failed!";
+
+constexpr std::string_view kImageNotStartedText = "Error initializing the languages!";
+constexpr std::string_view kLanguageNotAddedText = "Error building the languages!";
+constexpr std::string_view kImageTooLargeText =
+    "Selected languages too large!\nPlease deselect one language!";
+constexpr std::string_view kPortNotOpenedText = "Failed to initialize Interface!";
+constexpr std::string_view kFailedAgainText = "Failed again, aborting!";
+// The language download's failure deliberately shows the firmware text too:
+// either way the instrument is left in its monitor and wants a power cycle.
+constexpr std::string_view kDownloadFailedText =
+    "Firmware download failed!\nPlease turn the instrument on/off and try again with 19200Baud!";
+
+// Clears the log before the question and again after Yes, so a declined run
+// leaves it empty and a confirmed one starts from a clean page.
+bool ConfirmConnected(WindowSurface& window) {
+  window.SetText(IDC_STATUS_LOG, "");
+  if (window.ShowBox(kVerifyText, kVerifyCaption, BoxIcon::kWarning, BoxButtons::kYesNo) !=
+      BoxAnswer::kYes) {
+    return false;
+  }
+  window.SetText(IDC_STATUS_LOG, "");
+  return true;
+}
+
+// The name behind a language slot; a slot outside the table has none, which
+// the builder refuses as a language it cannot find.
+std::string_view SlotName(const LanguageChoices& choices, int32_t row) {
+  if (row < 0 || row >= kLanguageRows) return {};
+  return choices.rows[static_cast<size_t>(row)].name;
+}
+
+// Built before the port is opened and whether or not the languages are to
+// be downloaded, so a choice that cannot fit stops the run before the
+// instrument is touched.
+int BuildLanguageImage(AppState& app, WindowSurface& window) {
+  LogLine(window, "Preparing languages ...\n");
+  if (BeginLanguageImage(app.image_builder, app.catalogue, app.paths, window) < 0) {
+    ShowRunError(window, kImageNotStartedText);
+    return kRunFailed;
+  }
+  for (const int32_t row : app.selected) {
+    if (row == 0) continue;
+    if (AddLanguageToImage(app.image_builder, app.catalogue, app.paths, window,
+                           SlotName(app.choices, row)) < 0) {
+      ShowRunError(window, kLanguageNotAddedText);
+      return kRunFailed;
+    }
+  }
+  if (FinishLanguageImage(app.image_builder, app.paths, window) != 0) {
+    ShowRunError(window, kImageTooLargeText);
+    return kRunFailed;
+  }
+  return kRunSucceeded;
+}
+
+// Restricted mode ticks the hidden option boxes, so only Full mode may read them.
+RunOptions ReadRunOptions(SettingsMode mode, WindowSurface& window) {
+  if (mode != SettingsMode::kFull) return {};
+  return RunOptions{
+      .boot_from_ram_card = window.IsChecked(IDC_BOOT_RAMCARD),
+      .with_boot_sector = window.IsChecked(IDC_DOWNLOAD_BOOT_SECTOR),
+      .erase_user_flash = window.IsChecked(IDC_ERASE_USER_FLASH),
+  };
+}
+
+// An instrument that was not identified may just have been switched on or
+// plugged in late: the user gets one more try on the same open port.
+int Connect(RunContext& run, PortHandle port, int32_t baud) {
+  const int result = EstablishConnection(run, port, baud);
+  if (result >= kConnected) return kRunSucceeded;
+  // A definite failure has shown its own box.
+  if (result != kNotIdentified) return kRunFailed;
+  if (run.window.ShowBox(kRetryText, kRetryCaption, BoxIcon::kWarning, BoxButtons::kYesNo) !=
+      BoxAnswer::kYes) {
+    return kRunFailed;
+  }
+  if (EstablishConnection(run, port, baud) < kConnected) {
+    ShowRunError(run.window, kFailedAgainText);
+    return kRunFailed;
+  }
+  return kRunSucceeded;
+}
+
+// The boxes are read only now: they are disabled during the run, so they
+// still hold what they held at Start.
+int RunDownloads(RunContext& run, PortHandle port) {
+  if (run.window.IsChecked(IDC_DOWNLOAD_FIRMWARE) && DownloadFirmwareImage(run, port) < 0) {
+    ShowRunError(run.window, kDownloadFailedText);
+    return kRunFailed;
+  }
+  if (run.window.IsChecked(IDC_DOWNLOAD_LANGUAGES) && DownloadLanguageImage(run, port) < 0) {
+    ShowRunError(run.window, kDownloadFailedText);
+    return kRunFailed;
+  }
+  return kRunSucceeded;
+}
+
+// The reply is read only to take it off the line; a silent instrument still
+// counts as rebooted, the SUCCESS box tells the user to cycle power if not.
+void RebootInstrument(PortHandle port) {
+  std::array<char, kRebootBufferBytes> buffer{};
+  std::copy(kRebootCommand.begin(), kRebootCommand.end(), buffer.begin());
+  WritePort(port, buffer.data(), static_cast<uint32_t>(kRebootCommand.size()));
+  ReadPortLine(port, buffer.data(), kRebootReplyLimit);
+}
+
+// Everything that happens on the open port.
+int ConnectAndUpdate(RunContext& run, PortHandle port, int32_t baud) {
+  if (Connect(run, port, baud) != kRunSucceeded) return kRunFailed;
+  if (RunDownloads(run, port) != kRunSucceeded) return kRunFailed;
+  RebootInstrument(port);
+  return kRunSucceeded;
+}
+
+}  // namespace
+
+int UpdateRun(AppState& app, Services& services, WindowSurface& window) {
+  const int32_t baud = SelectedBaud(window);
+  // A fresh context: the progress counters start from 0 on every run.
+  RunContext run{window, services.clock,          {},
+                 {},     app.paths.firmware_path, app.paths.temp_image_path};
+
+  if (!ConfirmConnected(window)) return kRunDeclined;
+  if (BuildLanguageImage(app, window) != kRunSucceeded) return kRunFailed;
+
+  app.run_options = ReadRunOptions(app.settings.mode, window);
+  run.options = app.run_options;
+
+  // The instrument always starts at 19200 baud; the chosen speed is set
+  // only once the monitor is in charge.
+  OwnedPort port =
+      OpenPort(services.serial, window, SelectedPortName(app.ports, window), kOpeningBaud);
+  if (port == nullptr) {
+    ShowRunError(window, kPortNotOpenedText);
+    return kRunFailed;
+  }
+  const int result = ConnectAndUpdate(run, port.get(), baud);
+  ClosePort(port);
+  if (result != kRunSucceeded) return kRunFailed;
+
+  window.ShowSuccess();
+  return kRunSucceeded;
+}
+
+}  // namespace r7700

@@ -1,0 +1,36 @@
+// The update run: the body of the worker thread that Start launches, and the
+// one place where the stages of the other folders are put in order. It asks
+// the user to confirm the cable, builds the language image, opens the port,
+// connects (with one retry on offer), runs the downloads the boxes ask for,
+// reboots the instrument and announces success. Every failure ends the run
+// with a box; nothing of a failed run is undone.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "app/app_state.h"
+#include "link/window_surface.h"
+
+namespace r7700 {
+
+// Results of UpdateRun.
+inline constexpr int kRunSucceeded = 0;
+inline constexpr int kRunDeclined = 1;  // No at the first question; nothing else happened
+inline constexpr int kRunFailed = -1;   // a box has said why
+
+// The reboot command goes out of, and its one reply line comes back into,
+// a 64-byte buffer; the reply is read with a limit of 63.
+inline constexpr std::string_view kRebootCommand = "reboot\n";
+inline constexpr uint32_t kRebootBufferBytes = 64;
+inline constexpr uint32_t kRebootReplyLimit = 63;
+
+// Runs one update with the choices in window (languages from app.selected,
+// port, speed and option boxes) and returns kRunSucceeded, kRunDeclined or
+// kRunFailed. Writes app.run_options (all false in Restricted mode) before
+// the port is opened. The port is opened at 19200 baud whatever speed is
+// chosen, and closed on every path once it was open. A language slot that
+// names no row of app.choices fails the image build like an unknown name.
+int UpdateRun(AppState& app, Services& services, WindowSurface& window);
+
+}  // namespace r7700
