@@ -12,8 +12,7 @@ namespace r7700 {
 namespace {
 
 uint32_t AreaBase(const RunOptions& options) {
-  return options.boot_from_ram_card ? kLanguageAreaFlashBase - RamCardOffset
-                                    : kLanguageAreaFlashBase;
+  return options.boot_from_ram_card ? kLanguageAreaBase - RamCardOffset : kLanguageAreaBase;
 }
 
 struct TransferResult {
@@ -28,7 +27,7 @@ struct TransferResult {
 TransferResult TransferImage(RunContext& run, PortHandle port, ImageFile& image, uint32_t base) {
   TransferResult result;
   LogLine(run.window, "Downloading languages: ");
-  uint32_t address = base + kLanguageMarkerBytes;
+  uint32_t address = base + kLanguageAreaHeaderBytes;
   const auto image_bytes = static_cast<int32_t>(image.Size());
   SetProgressCaption(run.window, "Bytes transferred:");
   ShowProgress(run.window, run.progress, 0, image_bytes);
@@ -69,7 +68,7 @@ TransferResult TransferImage(RunContext& run, PortHandle port, ImageFile& image,
 ChecksumReply ConfirmAreaChecksum(RunContext& run, PortHandle port, uint32_t base,
                                   uint32_t checksum, int& reads) {
   std::string command;
-  SendChecksumQuery(run, port, base + kLanguageMarkerBytes, kLanguageChecksumLength, command);
+  SendChecksumQuery(run, port, base + kLanguageAreaHeaderBytes, kLanguageChecksumLength, command);
   run.clock.Sleep(kLanguageChecksumWaitMs);
   int requeries = 0;
   ReplyLine line;
@@ -82,7 +81,8 @@ ChecksumReply ConfirmAreaChecksum(RunContext& run, PortHandle port, uint32_t bas
     if (line.BeginsWith(MonitorPrompt)) {
       if (requeries == kMaxChecksumRequeries) return ChecksumReply::kMissing;
       ++requeries;
-      SendChecksumQuery(run, port, base + kLanguageMarkerBytes, kLanguageChecksumLength, command);
+      SendChecksumQuery(run, port, base + kLanguageAreaHeaderBytes, kLanguageChecksumLength,
+                        command);
       run.clock.Sleep(kLanguageChecksumWaitMs);
       reads = 1;
       continue;
@@ -122,7 +122,7 @@ int DownloadLanguageImage(RunContext& run, PortHandle port) {
   LogLine(run.window, "Erasing languages ...\n");
   ClearImageMarker(run, port, base, kLanguageMarkerExtraPauseMs);
   SetProgressCaption(run.window, "Erasing ...");
-  SendErase(run, port, base, kLanguageAreaLength);
+  SendErase(run, port, base, kLanguageAreaBytes);
   WaitOutErase(run, port, kLanguageEraseTicks);
   LogLine(run.window, "Erased !\n");
 

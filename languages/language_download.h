@@ -5,20 +5,19 @@
 
 #include <cstdint>
 
+#include "languages/image_builder.h"
 #include "link/run_context.h"
 #include "link/serial_port.h"
 
 namespace r7700 {
 
-// The language area at its flash-boot address; with the RAM card it lies
-// RamCardOffset lower. The image starts behind the 4-byte marker.
-inline constexpr uint32_t kLanguageAreaFlashBase = 0x3B00000;
-inline constexpr uint32_t kLanguageAreaLength = 0x100000;
-inline constexpr uint32_t kLanguageMarkerBytes = 4;
+// The language area (kLanguageAreaBase, at its flash-boot address) lies
+// RamCardOffset lower with the RAM card; the image starts behind the marker
+// that forms the area's 4-byte header.
 // The checksum covers the area from the image on, less its last byte: the
 // image, then 0xFF for the erased flash it does not reach. The query names
 // one byte more, as the monitor's "crc" covers length - 1 bytes.
-inline constexpr uint32_t kLanguageChecksumSpan = kLanguageAreaLength - kLanguageMarkerBytes - 1;
+inline constexpr uint32_t kLanguageChecksumSpan = kLanguageAreaBytes - kLanguageAreaHeaderBytes - 1;
 inline constexpr uint32_t kLanguageChecksumLength = kLanguageChecksumSpan + 1;
 inline constexpr uint8_t kErasedFlashByte = 0xFF;
 

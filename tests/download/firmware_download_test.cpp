@@ -21,22 +21,14 @@ using test::WireItem;
 constexpr uint32_t kImageBytes = 0x400000;
 constexpr uint32_t kSpan = 0x3EFFFB;  // checksummed bytes from the region base
 
-// A full image as the instrument should end up holding it: data, the gap
-// byte and the marker position blank (so the marker can be programmed over
-// them), then a boot sector.
 const std::vector<uint8_t>& Image() {
-  static const std::vector<uint8_t> image = [] {
-    std::vector<uint8_t> bytes = test::PatternBytes(kImageBytes, 7);
-    std::fill(bytes.begin() + kSpan, bytes.begin() + 0x3F0000, uint8_t{0xFF});
-    return bytes;
-  }();
-  return image;
+  return test::FirmwareImage();
 }
 
 std::string WriteMaskedImage(const std::string& name, size_t length) {
-  std::vector<uint8_t> masked(Image().begin(), Image().begin() + static_cast<long>(length));
-  for (auto& byte : masked) byte ^= ImageMask;
-  return test::WriteTempFile(name, masked);
+  const std::string path = ::testing::TempDir() + name;
+  test::WriteMaskedFirmware(path, length);
+  return path;
 }
 
 uint32_t ImageChecksum() {
@@ -112,6 +104,7 @@ TEST_P(FirmwareMapTest, ProgramsRegionAndMarker) {
   EXPECT_EQ(rig.instrument.Read(base + 0x3F0000, 0x10000),
             whole ? std::vector<uint8_t>(Image().begin() + 0x3F0000, Image().end()) : old_boot);
   EXPECT_EQ(rig.instrument.Peek(user_flash + 0x1000), c.user_flash ? 0xFF : 1);
+  EXPECT_TRUE(rig.instrument.MakeReport().firmware_valid);
 
   const std::string shown = whole ? "4194304" : "4128768";
   const std::string erased = c.user_flash ? "Erased !\r\nErased UserFlash!\r\n" : "Erased !\r\n";

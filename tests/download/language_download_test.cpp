@@ -79,6 +79,7 @@ TEST_P(LanguageAreaTest, ProgramsAreaAndMarker) {
   EXPECT_EQ(rig.instrument.Read(base, 4),
             (std::vector<uint8_t>{0x4A, 0x53, static_cast<uint8_t>(checksum & 0xFF),
                                   static_cast<uint8_t>(checksum >> 8)}));
+  EXPECT_TRUE(rig.instrument.MakeReport().languages_valid);
   EXPECT_EQ(rig.Log(), "Erasing languages ...\r\nErased !\r\nDownloading languages: Transferred " +
                            std::to_string(c.image_bytes) +
                            " Bytes\r\nChecksum ok!\r\nWriting magic & checksum!\r\n"

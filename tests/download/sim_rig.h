@@ -5,12 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "sim/instrument.h"
 #include "tests/dialogue/sim_rig.h"
+#include "tests/download/images.h"
 #include "tests/download/wire.h"
 
 namespace r7700::test {
@@ -38,22 +38,8 @@ struct SimRig : DialogueRig {
 // Writes bytes to a file under the test's temporary folder; returns its path.
 inline std::string WriteTempFile(const std::string& name, const std::vector<uint8_t>& bytes) {
   const std::string path = ::testing::TempDir() + name;
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
+  WriteBytes(path, bytes);
   return path;
-}
-
-// Bytes that differ from block to block and from 0xFF: a shifted or lost
-// block shows in the instrument's memory.
-inline std::vector<uint8_t> PatternBytes(size_t length, uint32_t seed) {
-  std::vector<uint8_t> bytes(length);
-  uint32_t state = seed;
-  for (auto& byte : bytes) {
-    state = state * 1664525u + 1013904223u;
-    byte = static_cast<uint8_t>(state >> 24);
-  }
-  return bytes;
 }
 
 }  // namespace r7700::test
