@@ -24,8 +24,8 @@ struct RunContext {
   Clock& clock;
   ProgressState progress{};
   RunOptions options{};
-  std::string firmware_image_path;
-  std::string language_image_path;
+  std::string firmware_image_path{};
+  std::string language_image_path{};
 };
 
 }  // namespace r7700
