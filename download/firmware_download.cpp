@@ -33,12 +33,6 @@ struct TransferResult {
   int64_t seconds = 0;
 };
 
-// How many of n bytes from address lie below limit.
-uint32_t BytesBelow(uint32_t address, uint32_t n, uint32_t limit) {
-  if (address >= limit) return 0;
-  return limit - address < n ? limit - address : n;
-}
-
 void EraseFirmwareRegion(RunContext& run, PortHandle port, const FirmwareMap& map) {
   SendErase(run, port, map.base, map.keep_boot_sector ? kBootSectorOffset : kFirmwareRegionBytes);
   SetProgressCaption(run.window, "Erasing ...");

@@ -68,6 +68,13 @@ class ImageFile {
   std::FILE* file_;
 };
 
+// How many of n bytes starting at position lie below limit: the part of a
+// block that the monitor's checksum covers.
+inline uint32_t BytesBelow(uint32_t position, uint32_t n, uint32_t limit) {
+  if (position >= limit) return 0;
+  return limit - position < n ? limit - position : n;
+}
+
 // Sends "pf <address> 0" for the marker's first two bytes, each followed by
 // the marker-clearing pause and a prompt wait. extra_first_pause_ms goes
 // between the first "pf" and its pause (the language area has one).

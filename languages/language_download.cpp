@@ -49,7 +49,12 @@ TransferResult TransferImage(RunContext& run, PortHandle port, ImageFile& image,
       result.ok = false;
       return result;
     }
-    for (uint32_t i = 0; i < n; ++i) result.checksum = ChecksumStep(result.checksum, block[i]);
+    // The monitor's checksum stops one byte short of the area's end, so the
+    // last byte of an image that fills the area is programmed but not folded.
+    const uint32_t checksummed = BytesBelow(result.sent_bytes, n, kLanguageChecksumSpan);
+    for (uint32_t i = 0; i < checksummed; ++i) {
+      result.checksum = ChecksumStep(result.checksum, block[i]);
+    }
     result.sent_bytes += n;
     address += n;
   }
