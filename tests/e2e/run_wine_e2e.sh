@@ -11,8 +11,8 @@
 #                      tools/r7700-make-sample-data, tests/e2e/profile_query
 # Artefacts (logs, screenshots, simulator states) go to WINDOWS_BUILD_DIR/e2e.
 # Time runs R7700_TIME_SCALE times real time (default 0.05), in the program
-# and in the simulator alike. R7700_E2E_CASES picks cases (default: profiles
-# full restricted abort). Exit status 0 when every case passed.
+# and in the simulator alike. R7700_E2E_CASES picks cases (default: strings
+# profiles full restricted abort). Exit status 0 when every case passed.
 set -uo pipefail
 
 if [ $# -ne 2 ]; then
@@ -36,7 +36,7 @@ SCALE=${R7700_TIME_SCALE:-0.05}
 RUN_LIMIT_S=900
 # How long the program may take to end after its driver has finished.
 END_GRACE_S=30
-CASES=${R7700_E2E_CASES:-profiles full restricted abort}
+CASES=${R7700_E2E_CASES:-strings profiles full restricted abort}
 
 for tool in Xvfb wine wineserver winepath; do
   command -v "$tool" >/dev/null || { echo "run_wine_e2e: $tool is not installed" >&2; exit 2; }
@@ -98,6 +98,14 @@ prepare_prefix() {
   wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d E2E /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v E2E /d 1024x768 /f >/dev/null 2>&1
   wineserver -w
+  # One server for all cases, its diagnostics in a log of their own.
+  wineserver -p >"$OUT/wineserver.log" 2>&1
+  TEMP_FOLDER=$(winepath -u "$(wine cmd /c 'echo %TMP%' 2>/dev/null | tr -d '\r')")
+}
+
+# The temporary language images ("lng" and a number) in the program's TMP.
+temp_images() {
+  find "$TEMP_FOLDER" -maxdepth 1 -name 'lng*' 2>/dev/null | wc -l
 }
 
 # Waits for the program to end by itself; ends it (and fails) otherwise.
@@ -182,6 +190,7 @@ run_case() {  # name mode scenario [sim options...]
   [ "$mode" = restricted ] && settings=$dir/prog/veskotdr.ini
   add_access_code "$settings"
   cp "$settings" "$dir/settings.before"
+  rm -f "$TEMP_FOLDER"/lng*
   start_sim "$dir" "$@" || { result "$name" 1 "simulator did not start"; return 1; }
   local -a names
   mapfile -t names < <(catalogue_names "$dir/prog/data/lang.cfg")
@@ -208,6 +217,7 @@ case_full() {
     status=1
     detail+=" instrument state: $(tr -d '\n' <"$CASE_DIR/state.json" 2>/dev/null | cut -c1-200);"
   fi
+  [ "$(temp_images)" -eq 0 ] || { status=1; detail+=" temporary language image left behind;"; }
   # Exit saved the choices: Deutsch as boot language, English forced second.
   if ! { grep -q '^Language1=Deutsch' "$CASE_SETTINGS" &&
          grep -q '^Language2=English' "$CASE_SETTINGS"; }; then
@@ -229,7 +239,18 @@ case_abort() {
   local status=$DRIVER_STATUS detail=""
   [ "$PROGRAM_STATUS" -eq 0 ] || { status=1; detail+=" program exit $PROGRAM_STATUS;"; }
   cmp -s "$CASE_DIR/settings.before" "$CASE_SETTINGS" || { status=1; detail+=" settings written;"; }
+  # The process ends at once: its temporary language image stays behind.
+  echo "    temporary language images left by the abort: $(temp_images)"
   result "abort during a run" "$status" "$detail"
+}
+
+# The program's string table holds the texts the core shows its numbered
+# messages from.
+case_strings() {
+  wine "$DRIVER" strings "$(winepath -w "$EXE")" >"$OUT/strings.log" 2>&1
+  local status=$?
+  sed 's/^/    /' "$OUT/strings.log"
+  result "string table of the program" "$status"
 }
 
 # The same queries on the same files through GetPrivateProfileStringA /
