@@ -36,7 +36,8 @@ inline constexpr int kChecksumWaitFactor = 24;
 inline constexpr int kChecksumWaitFactorStep = 5;
 inline constexpr uint32_t kChecksumWaitUnitMs = 400;
 inline constexpr int kFirmwareChecksumReads = 30;
-// From this read on, every second empty line is answered with a nudge.
+// Past this many reads, an empty line at every other read (11, 13, ...) is
+// answered with a nudge.
 inline constexpr int kChecksumTriggerAfterReads = 10;
 inline constexpr int kFirmwareSettleWaits = 6;
 
