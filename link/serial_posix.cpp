@@ -11,7 +11,9 @@
 //   read time limit      poll(), since VTIME counts in tenths of a second
 //                        and cannot express 21 ms
 //   write time limit     poll() for writability until the limit runs out
-//   flush                tcdrain()
+//   flush                tcdrain(), and no earlier than the bytes could have
+//                        left at the line's speed: a pty drains at once, and
+//                        the instrument on its other end reads at line rate
 //   purge                tcflush(TCIOFLUSH)
 #include <dirent.h>
 #include <fcntl.h>
@@ -27,6 +29,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <tuple>
 
 #include "link/serial_backend.h"
@@ -82,7 +85,10 @@ class PosixConnection : public SerialConnection {
 
   bool RequestQueues(uint32_t, uint32_t) override { return true; }
 
-  void Purge() override { tcflush(fd_, TCIOFLUSH); }
+  void Purge() override {
+    tcflush(fd_, TCIOFLUSH);
+    line_busy_until_ = SteadyClock::now();
+  }
 
   void SetTimeouts(const PortTimeouts& timeouts) override { timeouts_ = timeouts; }
 
@@ -99,7 +105,7 @@ class PosixConnection : public SerialConnection {
     settings.c_cc[VMIN] = 0;
     settings.c_cc[VTIME] = 0;
     ApplySpeed(settings, baud);
-    tcsetattr(fd_, TCSANOW, &settings);
+    if (tcsetattr(fd_, TCSANOW, &settings) == 0) baud_ = baud;
     RaiseLines();
   }
 
@@ -107,7 +113,7 @@ class PosixConnection : public SerialConnection {
     termios settings{};
     if (tcgetattr(fd_, &settings) != 0) return;
     ApplySpeed(settings, baud);
-    tcsetattr(fd_, TCSANOW, &settings);
+    if (tcsetattr(fd_, TCSANOW, &settings) == 0) baud_ = baud;
   }
 
   void RaiseLines() override {
@@ -129,10 +135,17 @@ class PosixConnection : public SerialConnection {
       if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) break;
       if (!WaitFor(POLLOUT, deadline)) break;
     }
+    const auto now = SteadyClock::now();
+    line_busy_until_ = std::max(line_busy_until_, now) + LineTime(written);
     return written;
   }
 
-  void Flush() override { tcdrain(fd_); }
+  void Flush() override {
+    tcdrain(fd_);
+    // On a real tty tcdrain has already waited this long.
+    const auto left = line_busy_until_ - SteadyClock::now();
+    if (left > SteadyClock::duration::zero()) std::this_thread::sleep_for(left);
+  }
 
   uint32_t ReadSome(uint8_t* buffer, uint32_t count) override {
     if (count == 0) return 0;
@@ -153,6 +166,14 @@ class PosixConnection : public SerialConnection {
   // that small scales still give a wait.
   SteadyClock::duration Scaled(uint32_t per_byte_ms, uint32_t constant_ms, uint32_t count) const {
     const double ms = (static_cast<double>(per_byte_ms) * count + constant_ms) * time_scale_;
+    return std::chrono::duration_cast<SteadyClock::duration>(
+        std::chrono::duration<double, std::milli>(ms));
+  }
+
+  // 10 bits a byte (start, 8 data, stop) at the line's speed, scaled.
+  SteadyClock::duration LineTime(uint32_t bytes) const {
+    if (baud_ <= 0) return SteadyClock::duration::zero();
+    const double ms = bytes * kBitsPerByte * 1000.0 / baud_ * time_scale_;
     return std::chrono::duration_cast<SteadyClock::duration>(
         std::chrono::duration<double, std::milli>(ms));
   }
@@ -182,9 +203,13 @@ class PosixConnection : public SerialConnection {
     }
   }
 
+  static constexpr double kBitsPerByte = 10.0;
+
   int fd_;
   double time_scale_;
   PortTimeouts timeouts_{};
+  int32_t baud_ = 0;
+  SteadyClock::time_point line_busy_until_{};
 };
 
 // "ttyUSB12" -> ("ttyUSB", 12); false for names of other kinds.
