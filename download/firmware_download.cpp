@@ -176,11 +176,10 @@ int DownloadFirmwareImage(RunContext& run, PortHandle port) {
   const ChecksumReply reply = ConfirmRegionChecksum(run, port, map.base, transfer.checksum);
   if (reply == ChecksumReply::kWrong) return -1;
   SettleMonitor(run, port);
-  if (reply == ChecksumReply::kConfirmed) {
-    WriteImageMarker(run, port, marker_address, transfer.checksum, true);
-  }
+  const bool marked = reply == ChecksumReply::kConfirmed &&
+                      WriteImageMarker(run, port, marker_address, transfer.checksum, true);
   LogLine(run.window, "Firmware download complete!\n");
-  return reply == ChecksumReply::kConfirmed ? 0 : -1;
+  return marked ? 0 : -1;
 }
 
 }  // namespace r7700

@@ -113,18 +113,20 @@ ChecksumReply JudgeChecksumLine(RunContext& run, const ReplyLine& line, uint32_t
   return ChecksumReply::kConfirmed;
 }
 
-void WriteImageMarker(RunContext& run, PortHandle port, uint32_t marker_address, uint32_t checksum,
+bool WriteImageMarker(RunContext& run, PortHandle port, uint32_t marker_address, uint32_t checksum,
                       bool log_missing_prompts) {
   LogLine(run.window, "Writing magic & checksum!\n");
   const uint8_t marker[4] = {kMarkerMagicJ, kMarkerMagicS, static_cast<uint8_t>(checksum & 0xFF),
                              static_cast<uint8_t>((checksum >> 8) & 0xFF)};
+  bool confirmed = true;
   for (uint32_t i = 0; i < 4; ++i) {
     SendCommand(port, "pf %lx %x\n", static_cast<unsigned long>(marker_address + i),
                 static_cast<unsigned>(marker[i]));
-    if (AwaitMonitorPrompt(port, run.clock) != 0 && log_missing_prompts) {
-      LogLine(run.window, "pf%u\n", static_cast<unsigned>(i + 1));
-    }
+    if (AwaitMonitorPrompt(port, run.clock) == 0) continue;
+    confirmed = false;
+    if (log_missing_prompts) LogLine(run.window, "pf%u\n", static_cast<unsigned>(i + 1));
   }
+  return confirmed;
 }
 
 }  // namespace r7700

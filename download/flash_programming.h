@@ -120,8 +120,10 @@ ChecksumReply JudgeChecksumLine(RunContext& run, const ReplyLine& line, uint32_t
 
 // Logs "Writing magic & checksum!" and programs the four marker bytes, each
 // "pf" followed by a prompt wait. With log_missing_prompts a missing prompt
-// is logged as "pf1".."pf4"; the sequence goes on either way.
-void WriteImageMarker(RunContext& run, PortHandle port, uint32_t marker_address, uint32_t checksum,
+// is logged as "pf1".."pf4"; the sequence goes on either way. True only when
+// the monitor answered every "pf": a byte it did not confirm may not be
+// programmed, and an image without its marker must not count as loaded.
+bool WriteImageMarker(RunContext& run, PortHandle port, uint32_t marker_address, uint32_t checksum,
                       bool log_missing_prompts);
 
 }  // namespace r7700

@@ -146,15 +146,16 @@ int DownloadLanguageImage(RunContext& run, PortHandle port) {
   const ChecksumReply reply = ConfirmAreaChecksum(run, port, base, transfer.checksum, reads);
   if (reply == ChecksumReply::kWrong) return -1;
   SettleMonitor(run, port, reads);
+  bool marked = false;
   if (reply == ChecksumReply::kConfirmed) {
-    WriteImageMarker(run, port, base, transfer.checksum, false);
+    marked = WriteImageMarker(run, port, base, transfer.checksum, false);
   } else {
     // Without the monitor's checksum nothing proves the area: no marker, and
     // the run must not report success.
     LogLine(run.window, "Checksum not received!\n");
   }
   LogLine(run.window, "Language download complete!\n");
-  return reply == ChecksumReply::kConfirmed ? 0 : -1;
+  return marked ? 0 : -1;
 }
 
 }  // namespace r7700
