@@ -49,10 +49,12 @@ void Classify(std::string_view content, ProfileLine& line) {
   const std::string_view trimmed = Trim(content);
   if (trimmed.empty()) {
     line.kind = LineKind::kBlank;
-  } else if (trimmed.front() == '[') {
+  } else if (trimmed.front() == '[' && trimmed.find(']') != std::string_view::npos) {
+    // A header without its closing bracket is no header: like the Windows
+    // functions, read it as an ordinary line of the section before it.
     line.kind = LineKind::kSection;
     const std::string_view inside = trimmed.substr(1);
-    line.name = Trim(inside.substr(0, inside.find(']')));
+    line.name = Trim(inside.substr(0, inside.rfind(']')));
   } else if (trimmed.front() == ';') {
     line.kind = LineKind::kComment;
   } else if (const size_t equals = trimmed.find('='); equals != std::string_view::npos) {
@@ -64,9 +66,15 @@ void Classify(std::string_view content, ProfileLine& line) {
   }
 }
 
+// Editors on Windows often save UTF-8 with a byte-order mark; the first
+// section header stands behind it.
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
 std::vector<ProfileLine> SplitLines(std::string_view text) {
   std::vector<ProfileLine> lines;
-  size_t begin = 0;
+  size_t begin = text.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark
+                     ? kUtf8ByteOrderMark.size()
+                     : 0;
   while (begin < text.size()) {
     ProfileLine line;
     line.begin = begin;

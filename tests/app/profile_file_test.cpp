@@ -46,6 +46,21 @@ TEST(ProfileRead, MatchingQuotesAreRemoved) {
   EXPECT_EQ(Read(text, "S", "f"), "");
 }
 
+TEST(ProfileRead, ByteOrderMarkAndUnclosedHeadersReadAsWindowsReadsThem) {
+  const std::string bom = "\xEF\xBB\xBF";
+  EXPECT_EQ(
+      Read(bom + "[LanguageDefaults]\r\nLanguage1=Deutsch\r\n", "LanguageDefaults", "Language1"),
+      "Deutsch");
+  const std::string text =
+      "[LanguageDefaults]\n"
+      "Language1=Deutsch\n"
+      "[ProductDefaults\n"
+      "DownloadTo=CARD\n";
+  // Without its ']' the second header opens no section; its keys stay in the first.
+  EXPECT_EQ(Read(text, "ProductDefaults", "DownloadTo"), "dflt");
+  EXPECT_EQ(Read(text, "LanguageDefaults", "DownloadTo"), "CARD");
+}
+
 TEST(ProfileRead, ValuesAndDefaultsAreCutToTheBuffer) {
   const std::string text = "[S]\nk=" + std::string(30, 'v') + "\n";
   EXPECT_EQ(Read(text, "S", "k"), std::string(19, 'v'));
