@@ -1,0 +1,61 @@
+// The command line of r7700-update, parsed into plain values. Nothing here
+// touches a file or a port: what needs the catalogue or the settings mode is
+// checked when the options are applied to the controls (apply_options.h).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace r7700::cli {
+
+// Exit statuses of r7700-update.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitDeclined = 1;       // No at the confirmation
+inline constexpr int kExitRunFailed = 2;      // the run failed; its message was shown
+inline constexpr int kExitStartupFailed = 3;  // a numbered start-up message was shown
+inline constexpr int kExitUsage = 64;         // bad command line; nothing was sent
+
+// The four language slots: boot, second, third, fourth.
+inline constexpr size_t kMaxLanguageOptions = 4;
+
+enum class BootMedium { kFlash, kRamCard };
+
+struct CliOptions {
+  std::string port;  // empty: the first free port
+  int32_t baud = 0;  // 0: the baud list's default
+  std::string home;  // empty: the executable's own folder
+  // --lang in order; when not empty they replace all four slots of the
+  // settings file (slots not given are "None").
+  std::vector<std::string> languages;
+  bool assume_yes = false;
+  std::optional<bool> download_languages;
+  std::optional<bool> download_firmware;
+  std::optional<bool> boot_sector;
+  std::optional<bool> erase_user_flash;
+  std::optional<BootMedium> boot_from;
+  // The download-option flags as spelt on the command line, in order.
+  std::vector<std::string> option_flags;
+  bool list_ports = false;
+  bool help = false;
+  bool version = false;
+};
+
+extern const std::string_view kUsageText;
+extern const std::string_view kVersionText;
+
+// Parses the arguments after the program name ("--name value" or
+// "--name=value"). False with one line in *problem on a usage error: an
+// unknown option or stray argument, a missing or empty value, a rate that is
+// not one of the five link speeds, "None" as boot language, more than four
+// languages, or an option given twice (including both forms of a flag).
+bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* options,
+                     std::string* problem);
+
+// The refusal of download-option flags when the settings file fixes the
+// options (Restricted mode); empty when none was given.
+std::string RestrictedModeProblem(const CliOptions& options, std::string_view settings_file);
+
+}  // namespace r7700::cli
