@@ -1,0 +1,142 @@
+#include "app/cli/apply_options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/language_lists.h"
+#include "app/resources/resource.h"
+#include "link/memory_window.h"
+#include "link/serial_port.h"
+
+namespace r7700::cli {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// The window after a start-up in the given mode: catalogue English, Deutsch,
+// Francais; settings English + Deutsch; Full-mode boxes from the defaults.
+class ApplyOptionsTest : public ::testing::Test {
+ protected:
+  void StartUp(SettingsMode mode) {
+    app_.choices.rows[0].name = "None";
+    app_.choices.rows[1].name = "English";
+    app_.choices.rows[2].name = "Deutsch";
+    app_.choices.rows[3].name = "Francais";
+    app_.selected = {1, 2, 0, 0};
+    app_.settings.mode = mode;
+    FillBaudList(window_);
+    FillLanguageLists(window_, app_.choices, app_.selected);
+    const bool full = mode == SettingsMode::kFull;
+    window_.SetChecked(IDC_DOWNLOAD_LANGUAGES, true);
+    window_.SetChecked(IDC_DOWNLOAD_FIRMWARE, true);
+    window_.SetChecked(IDC_DOWNLOAD_BOOT_SECTOR, !full);
+    window_.SetChecked(IDC_ERASE_USER_FLASH, !full);
+    window_.SetChecked(IDC_BOOT_FLASH, true);
+    window_.SetChecked(IDC_BOOT_RAMCARD, !full);
+  }
+
+  bool Apply(const Strings& args) {
+    CliOptions options;
+    EXPECT_TRUE(ParseCliOptions(args, &options, &problem_)) << problem_;
+    return ApplyCliOptions(options, app_, window_, &problem_, &notice_);
+  }
+
+  Strings ListTexts() {
+    Strings texts;
+    for (int id : {IDC_BOOT_LANGUAGE, IDC_SECOND_LANGUAGE, IDC_THIRD_LANGUAGE, IDC_FOURTH_LANGUAGE})
+      texts.push_back(window_.GetText(id));
+    return texts;
+  }
+
+  std::vector<bool> Ticks() {
+    std::vector<bool> ticks;
+    for (int id : {IDC_DOWNLOAD_LANGUAGES, IDC_DOWNLOAD_FIRMWARE, IDC_DOWNLOAD_BOOT_SECTOR,
+                   IDC_ERASE_USER_FLASH, IDC_BOOT_FLASH, IDC_BOOT_RAMCARD})
+      ticks.push_back(window_.IsChecked(id));
+    return ticks;
+  }
+
+  AppState app_;
+  MemoryWindow window_;
+  std::string problem_;
+  std::string notice_;
+};
+
+TEST_F(ApplyOptionsTest, WithoutOptionsTheSettingsStand) {
+  StartUp(SettingsMode::kFull);
+  ASSERT_TRUE(Apply({}));
+  EXPECT_EQ(app_.selected, (SelectedLanguages{1, 2, 0, 0}));
+  EXPECT_EQ(ListTexts(), (Strings{"English", "Deutsch", "None", "None"}));
+  EXPECT_EQ(SelectedBaud(window_), 19200);
+  EXPECT_EQ(Ticks(), (std::vector<bool>{true, true, false, false, true, false}));
+  EXPECT_EQ(notice_, "");
+}
+
+TEST_F(ApplyOptionsTest, LanguagesReplaceAllFourSlotsInOrder) {
+  StartUp(SettingsMode::kFull);
+  ASSERT_TRUE(Apply({"--lang", "English", "--lang", "None", "--lang", "Francais"}));
+  EXPECT_EQ(app_.selected, (SelectedLanguages{1, 0, 3, 0}));
+  EXPECT_EQ(ListTexts(), (Strings{"English", "None", "Francais", "None"}));
+  EXPECT_TRUE(window_.IsEnabled(IDC_SECOND_LANGUAGE));
+  EXPECT_EQ(notice_, "");
+}
+
+TEST_F(ApplyOptionsTest, TheSecondLanguageRuleOverridesTheChoiceAndSaysSo) {
+  StartUp(SettingsMode::kFull);
+  ASSERT_TRUE(Apply({"--lang", "Deutsch", "--lang", "Francais"}));
+  EXPECT_EQ(app_.selected, (SelectedLanguages{2, 1, 0, 0}));
+  EXPECT_EQ(ListTexts(), (Strings{"Deutsch", "English", "None", "None"}));
+  EXPECT_FALSE(window_.IsEnabled(IDC_SECOND_LANGUAGE));
+  EXPECT_EQ(notice_,
+            "the second language is English, not Francais: English is always loaded unless it is "
+            "the boot language");
+
+  // A boot language alone: the empty second slot is filled, which is news too.
+  StartUp(SettingsMode::kFull);
+  notice_.clear();
+  ASSERT_TRUE(Apply({"--lang", "Francais"}));
+  EXPECT_EQ(app_.selected, (SelectedLanguages{3, 1, 0, 0}));
+  EXPECT_EQ(notice_,
+            "the second language is English, not None: English is always loaded unless it is the "
+            "boot language");
+}
+
+TEST_F(ApplyOptionsTest, AnUnknownLanguageChangesNothing) {
+  StartUp(SettingsMode::kFull);
+  EXPECT_FALSE(Apply({"--lang", "Deutsch", "--lang", "english", "--no-firmware"}));
+  EXPECT_EQ(problem_, "--lang english: not a language of lang.cfg (English, Deutsch, Francais)");
+  EXPECT_EQ(app_.selected, (SelectedLanguages{1, 2, 0, 0}));
+  EXPECT_EQ(ListTexts(), (Strings{"English", "Deutsch", "None", "None"}));
+  EXPECT_TRUE(window_.IsChecked(IDC_DOWNLOAD_FIRMWARE));
+}
+
+TEST_F(ApplyOptionsTest, OptionFlagsTickAndClearTheBoxesAsAUserWould) {
+  StartUp(SettingsMode::kFull);
+  ASSERT_TRUE(Apply({"--no-languages", "--no-firmware", "--boot-sector", "--erase-user-flash",
+                     "--boot-from", "ramcard", "--baud", "115200"}));
+  EXPECT_EQ(Ticks(), (std::vector<bool>{false, false, true, true, false, true}));
+  EXPECT_EQ(SelectedBaud(window_), 115200);
+
+  ASSERT_TRUE(Apply({"--boot-from", "flash", "--baud", "9600"}));
+  EXPECT_EQ(Ticks(), (std::vector<bool>{false, false, true, true, true, false}));
+  EXPECT_EQ(SelectedBaud(window_), 9600);
+}
+
+TEST_F(ApplyOptionsTest, RestrictedModeTakesLanguagesAndSpeedButNoOptionFlag) {
+  StartUp(SettingsMode::kRestricted);
+  EXPECT_FALSE(Apply({"--lang", "Francais", "--erase-user-flash"}));
+  EXPECT_EQ(problem_,
+            "--erase-user-flash: the settings file veskotdr.ini fixes the download options "
+            "(Restricted mode); leave these options out");
+  EXPECT_EQ(app_.selected, (SelectedLanguages{1, 2, 0, 0}));
+
+  ASSERT_TRUE(Apply({"--lang", "English", "--lang", "Francais", "--baud", "38400"}));
+  EXPECT_EQ(app_.selected, (SelectedLanguages{1, 3, 0, 0}));
+  EXPECT_EQ(SelectedBaud(window_), 38400);
+  EXPECT_EQ(Ticks(), std::vector<bool>(6, true));
+}
+
+}  // namespace
+}  // namespace r7700::cli

@@ -1,0 +1,114 @@
+// No false success: one r7700-update --yes run against r7700-sim for every
+// fault the simulator can inject. Whatever the fault, the exit status is 0
+// exactly when the instrument rebooted with a valid marker on every part
+// the run downloaded.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/cli/processes.h"
+#include "tests/cli/sample_homes.h"
+#include "tests/cli/sim_state.h"
+
+namespace r7700::cli {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+constexpr int kSucceeds = 0;
+constexpr int kFails = 2;
+
+// Received bytes at which the line goes dead in the middle of the four
+// marker writes (the boot monitor already running, so no identification
+// retries shift the count): after the language image with --no-firmware,
+// after the firmware image with --no-languages.
+constexpr const char* kInLanguageMarker = "12770";
+constexpr const char* kInFirmwareMarker = "4142892";
+
+struct FaultCase {
+  const char* name;
+  Strings sim_args;
+  Strings tool_args;  // the firmware transfer takes long: most cases leave it out
+  int status;
+};
+
+void PrintTo(const FaultCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+const Strings kNoFirmware{"--no-firmware"};
+
+const std::vector<FaultCase> kFaultCases{
+    {"Clean", {}, {}, kSucceeds},
+    {"Silent", {"--silent"}, kNoFirmware, kFails},
+    {"SeriesA", {"--series", "A"}, kNoFirmware, kFails},
+    {"OnBattery", {"--power", "battery"}, kNoFirmware, kFails},
+    {"Charging", {"--power", "charging"}, kNoFirmware, kSucceeds},
+    {"AlreadyInMonitor", {"--in-monitor"}, kNoFirmware, kSucceeds},
+    {"BootsFromRamCard",
+     {"--boot-from", "ramcard"},
+     {"--no-firmware", "--boot-from", "ramcard"},
+     kSucceeds},
+    {"StaleEndLine", {"--stale-end"}, kNoFirmware, kSucceeds},
+    {"PromptForBannerOnce", {"--prompt-for-banner", "1"}, kNoFirmware, kSucceeds},
+    {"PromptForBannerAlways", {"--prompt-for-banner", "9"}, kNoFirmware, kFails},
+    {"PromptForChecksumOnce", {"--prompt-for-checksum", "1"}, kNoFirmware, kSucceeds},
+    {"PromptForChecksumAlways", {"--prompt-for-checksum", "9"}, kNoFirmware, kFails},
+    {"NoAck", {"--no-ack"}, kNoFirmware, kFails},
+    {"WrongAckOnALanguageBlock", {"--wrong-ack-on-block", "2"}, kNoFirmware, kFails},
+    {"WrongChecksum", {"--wrong-checksum"}, kNoFirmware, kFails},
+    {"SlowErase", {"--slow-erase", "5000"}, kNoFirmware, kSucceeds},
+    {"NoiseInTheLanguageImage", {"--noise-every", "11000"}, kNoFirmware, kFails},
+    {"NoiseEverywhere", {"--noise-every", "50"}, kNoFirmware, kFails},
+    {"UnplugDuringTestLoad", {"--unplug-after", "5000"}, kNoFirmware, kFails},
+    {"UnplugDuringLanguageMarker",
+     {"--in-monitor", "--unplug-after", kInLanguageMarker},
+     kNoFirmware,
+     kFails},
+    {"UnplugDuringFirmwareMarker",
+     {"--in-monitor", "--unplug-after", kInFirmwareMarker},
+     {"--no-languages"},
+     kFails},
+};
+
+bool Downloads(const Strings& tool_args, const std::string& part) {
+  return std::find(tool_args.begin(), tool_args.end(), "--no-" + part) == tool_args.end();
+}
+
+class FaultTable : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(FaultTable, SuccessIsReportedExactlyWhenTheInstrumentHoldsValidImages) {
+  ASSERT_FALSE(FullHome().empty());
+  const FaultCase& c = GetParam();
+  SimProcess sim(c.sim_args, kTestTimeScale);
+  ASSERT_FALSE(sim.port().empty());
+  Strings args{"--home", FullHome(), "--port", sim.port(), "--baud", "115200", "--yes"};
+  args.insert(args.end(), c.tool_args.begin(), c.tool_args.end());
+  const ToolResult run = RunTool(args, "", std::to_string(kTestTimeScale));
+  const SimState state = ParseSimState(sim.Stop());
+
+  ASSERT_FALSE(run.timed_out);
+  ASSERT_TRUE(state.valid);
+  const bool images_valid = state.rebooted &&
+                            (!Downloads(c.tool_args, "firmware") || state.firmware_valid) &&
+                            (!Downloads(c.tool_args, "languages") || state.languages_valid);
+  EXPECT_EQ(run.status == 0, images_valid)
+      << "status " << run.status << ", rebooted " << state.rebooted << ", firmware "
+      << state.firmware_valid << ", languages " << state.languages_valid << "\n"
+      << run.out << "\n"
+      << run.err;
+  EXPECT_EQ(run.status, c.status) << run.err;
+  // A failure always says why; success always shows the SUCCESS box.
+  EXPECT_NE(run.err.find(run.status == 0 ? "SUCCESS: " : "Error!: "), std::string::npos) << run.err;
+}
+
+std::string CaseName(const ::testing::TestParamInfo<FaultCase>& param) {
+  return param.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFault, FaultTable, ::testing::ValuesIn(kFaultCases), CaseName);
+
+}  // namespace
+}  // namespace r7700::cli

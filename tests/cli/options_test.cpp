@@ -1,0 +1,113 @@
+#include "app/cli/options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace r7700::cli {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+TEST(CliOptions, EveryOptionLandsInItsField) {
+  CliOptions options;
+  std::string problem;
+  ASSERT_TRUE(ParseCliOptions(
+      {"--port", "/dev/ttyUSB0", "--baud", "115200", "--home=/opt/r7700", "--lang", "Deutsch",
+       "--lang=None", "--lang", "Francais", "--yes", "--no-firmware", "--languages",
+       "--boot-sector", "--no-erase-user-flash", "--boot-from", "ramcard"},
+      &options, &problem))
+      << problem;
+  EXPECT_EQ(options.port, "/dev/ttyUSB0");
+  EXPECT_EQ(options.baud, 115200);
+  EXPECT_EQ(options.home, "/opt/r7700");
+  EXPECT_EQ(options.languages, (Strings{"Deutsch", "None", "Francais"}));
+  EXPECT_TRUE(options.assume_yes);
+  EXPECT_EQ(options.download_firmware, false);
+  EXPECT_EQ(options.download_languages, true);
+  EXPECT_EQ(options.boot_sector, true);
+  EXPECT_EQ(options.erase_user_flash, false);
+  EXPECT_EQ(options.boot_from, BootMedium::kRamCard);
+  EXPECT_EQ(options.option_flags, (Strings{"--no-firmware", "--languages", "--boot-sector",
+                                           "--no-erase-user-flash", "--boot-from ramcard"}));
+  EXPECT_FALSE(options.list_ports || options.help || options.version);
+}
+
+TEST(CliOptions, NothingGivenLeavesEverythingToTheSettingsFile) {
+  CliOptions options;
+  std::string problem;
+  ASSERT_TRUE(ParseCliOptions({}, &options, &problem));
+  EXPECT_EQ(options.port, "");
+  EXPECT_EQ(options.baud, 0);
+  EXPECT_EQ(options.languages, Strings{});
+  EXPECT_FALSE(options.assume_yes);
+  EXPECT_FALSE(options.download_firmware || options.download_languages || options.boot_sector ||
+               options.erase_user_flash || options.boot_from);
+  EXPECT_EQ(options.option_flags, Strings{});
+
+  ASSERT_TRUE(ParseCliOptions({"--list-ports", "--help", "--version"}, &options, &problem));
+  EXPECT_TRUE(options.list_ports && options.help && options.version);
+}
+
+TEST(CliOptions, EveryLinkSpeedOfTheBaudListIsAccepted) {
+  for (const int32_t rate : {9600, 19200, 38400, 57600, 115200}) {
+    CliOptions options;
+    std::string problem;
+    ASSERT_TRUE(ParseCliOptions({"--baud", std::to_string(rate)}, &options, &problem)) << problem;
+    EXPECT_EQ(options.baud, rate);
+  }
+}
+
+TEST(CliOptions, UsageErrorsSayWhatIsWrongInOneLine) {
+  const std::vector<std::pair<Strings, std::string>> cases{
+      {{"--frobnicate"}, "unknown option: --frobnicate"},
+      {{"-y"}, "unknown option: -y"},
+      {{"/dev/ttyS0"}, "unexpected argument: /dev/ttyS0"},
+      {{"--"}, "unknown option: --"},
+      {{"--port"}, "--port needs a value"},
+      {{"--port", "--yes"}, "--port needs a value"},
+      {{"--home="}, "--home needs a value"},
+      {{"--lang"}, "--lang needs a value"},
+      {{"--yes=no"}, "--yes takes no value"},
+      {{"--baud", "12345"}, "--baud 12345: use 9600, 19200, 38400, 57600 or 115200"},
+      {{"--baud", "19200x"}, "--baud 19200x: use 9600, 19200, 38400, 57600 or 115200"},
+      // The baud table's end marker is no rate.
+      {{"--baud", "-1"}, "--baud -1: use 9600, 19200, 38400, 57600 or 115200"},
+      {{"--boot-from", "card"}, "--boot-from card: use flash or ramcard"},
+      {{"--lang", "None"}, "--lang None: the boot language cannot be None"},
+      {{"--lang", "English", "--lang", "Deutsch", "--lang", "Francais", "--lang", "Espanol",
+        "--lang", "Italiano"},
+       "--lang Italiano: at most four languages (boot, second, third, fourth)"},
+      {{"--port", "a", "--port", "b"}, "--port given twice"},
+      {{"--baud", "9600", "--baud=9600"}, "--baud given twice"},
+      {{"--yes", "--yes"}, "--yes given twice"},
+      {{"--firmware", "--no-firmware"}, "--no-firmware conflicts with --firmware given before"},
+      {{"--no-erase-user-flash", "--erase-user-flash"},
+       "--erase-user-flash conflicts with --no-erase-user-flash given before"},
+      {{"--boot-from", "flash", "--boot-from", "ramcard"}, "--boot-from given twice"},
+  };
+  for (const auto& [args, expected] : cases) {
+    CliOptions options;
+    std::string problem;
+    EXPECT_FALSE(ParseCliOptions(args, &options, &problem)) << args[0];
+    EXPECT_EQ(problem, expected);
+  }
+}
+
+TEST(CliOptions, RestrictedModeRefusesEveryDownloadOptionFlagByName) {
+  CliOptions options;
+  std::string problem;
+  ASSERT_TRUE(
+      ParseCliOptions({"--lang", "English", "--baud", "57600", "--yes"}, &options, &problem));
+  EXPECT_EQ(RestrictedModeProblem(options, "veskotdr.ini"), "");
+
+  ASSERT_TRUE(
+      ParseCliOptions({"--firmware", "--boot-from=flash", "--no-boot-sector"}, &options, &problem));
+  EXPECT_EQ(RestrictedModeProblem(options, "veskotdr.ini"),
+            "--firmware, --boot-from flash, --no-boot-sector: the settings file veskotdr.ini "
+            "fixes the download options (Restricted mode); leave these options out");
+}
+
+}  // namespace
+}  // namespace r7700::cli

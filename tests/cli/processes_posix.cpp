@@ -1,0 +1,161 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "tests/cli/processes.h"
+
+extern char** environ;
+
+namespace r7700::cli {
+namespace {
+
+constexpr auto kPollInterval = std::chrono::milliseconds(20);
+constexpr int kSimStopSeconds = 20;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The parent's environment with R7700_TIME_SCALE replaced.
+std::vector<std::string> Environment(const std::string& time_scale) {
+  std::vector<std::string> env;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    if (!std::string_view(*entry).starts_with("R7700_TIME_SCALE=")) env.emplace_back(*entry);
+  }
+  env.push_back("R7700_TIME_SCALE=" + time_scale);
+  return env;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& texts) {
+  std::vector<char*> pointers;
+  for (std::string& text : texts) pointers.push_back(text.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+// Forks and execs program; in the child, fds[i] becomes descriptor i where
+// fds[i] >= 0. Returns the child's pid.
+pid_t Spawn(const char* program, std::vector<std::string> args, std::vector<std::string> env,
+            const std::vector<int>& fds) {
+  args.insert(args.begin(), program);
+  std::vector<char*> argv = Pointers(args);
+  std::vector<char*> envp = Pointers(env);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    for (size_t i = 0; i < fds.size(); ++i) {
+      if (fds[i] >= 0) dup2(fds[i], static_cast<int>(i));
+    }
+    execve(program, argv.data(), envp.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+// Waits for the child up to limit; kills it when the time is up. The exit
+// status, or -1 when it did not exit normally.
+int WaitBounded(pid_t pid, std::chrono::seconds limit, bool* timed_out) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  int status = 0;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      if (timed_out != nullptr) *timed_out = true;
+      return -1;
+    }
+    std::this_thread::sleep_for(kPollInterval);
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string TempPath(const std::string& name) {
+  return ::testing::TempDir() + name + "-" + std::to_string(getpid());
+}
+
+}  // namespace
+
+ToolResult RunTool(const std::vector<std::string>& args, const std::string& input,
+                   const std::string& time_scale, int time_limit_seconds) {
+  const std::string in_path = TempPath("r7700-update-in");
+  const std::string out_path = TempPath("r7700-update-out");
+  const std::string err_path = TempPath("r7700-update-err");
+  std::ofstream(in_path, std::ios::binary | std::ios::trunc) << input;
+  const int in = open(in_path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  ToolResult result;
+  const pid_t pid = Spawn(R7700_UPDATE_PROGRAM, args, Environment(time_scale), {in, out, err});
+  close(in);
+  close(out);
+  close(err);
+  result.status = WaitBounded(pid, std::chrono::seconds(time_limit_seconds), &result.timed_out);
+  result.out = ReadFile(out_path);
+  result.err = ReadFile(err_path);
+  for (const std::string& path : {in_path, out_path, err_path}) std::remove(path.c_str());
+  return result;
+}
+
+SimProcess::SimProcess(const std::vector<std::string>& args, double time_scale)
+    : state_path_(TempPath("r7700-sim-state") + ".json") {
+  std::remove(state_path_.c_str());
+  int pipe_fds[2];
+  if (pipe2(pipe_fds, O_CLOEXEC) != 0) return;
+  std::vector<std::string> all = args;
+  all.insert(all.end(), {"--state", state_path_});
+  pid_ = Spawn(R7700_SIM_PROGRAM, all, Environment(std::to_string(time_scale)), {-1, pipe_fds[1]});
+  close(pipe_fds[1]);
+  // The first line of output is the pty's path.
+  FILE* output = fdopen(pipe_fds[0], "r");
+  char line[256] = {};
+  if (output != nullptr && std::fgets(line, sizeof line, output) != nullptr) {
+    port_ = line;
+    if (port_.ends_with('\n')) port_.pop_back();
+  }
+  if (output != nullptr) std::fclose(output);
+}
+
+SimProcess::~SimProcess() {
+  Stop();
+  std::remove(state_path_.c_str());
+}
+
+std::string SimProcess::Stop() {
+  if (pid_ > 0) {
+    kill(pid_, SIGTERM);
+    WaitBounded(pid_, std::chrono::seconds(kSimStopSeconds), nullptr);
+    pid_ = -1;
+  }
+  return ReadFile(state_path_);
+}
+
+bool MakeSampleData(const std::string& folder, const std::vector<std::string>& args) {
+  std::vector<std::string> all{folder};
+  all.insert(all.end(), args.begin(), args.end());
+  const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  const pid_t pid = Spawn(R7700_SAMPLE_DATA_PROGRAM, all, Environment("1"), {-1, null});
+  close(null);
+  return WaitBounded(pid, std::chrono::seconds(60), nullptr) == 0;
+}
+
+std::string MakeTempFolder(const std::string& name) {
+  const std::string folder = TempPath(name);
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  return folder;
+}
+
+}  // namespace r7700::cli

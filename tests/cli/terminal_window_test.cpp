@@ -1,0 +1,119 @@
+#include "app/cli/terminal_window.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/resources/resource.h"
+#include "link/error_report.h"
+#include "link/status_log.h"
+
+namespace r7700::cli {
+namespace {
+
+// A stream in a temporary file, read back whole.
+class Capture {
+ public:
+  explicit Capture(const std::string& text = "") : file_(std::tmpfile()) {
+    std::fputs(text.c_str(), file_);
+    std::rewind(file_);
+  }
+  ~Capture() { std::fclose(file_); }
+  std::FILE* file() { return file_; }
+  std::string Text() {
+    std::fflush(file_);
+    std::rewind(file_);
+    std::string text;
+    for (int c = std::fgetc(file_); c != EOF; c = std::fgetc(file_))
+      text.push_back(static_cast<char>(c));
+    return text;
+  }
+
+ private:
+  std::FILE* file_;
+};
+
+class TerminalWindowTest : public ::testing::Test {
+ protected:
+  TerminalWindow Window(bool assume_yes, bool progress_bar = false) {
+    TerminalStreams streams{out_.file(), err_.file(), in_.file()};
+    streams.progress_bar = progress_bar;
+    streams.out_on_same_screen = progress_bar;
+    return TerminalWindow(streams, assume_yes);
+  }
+
+  Capture out_;
+  Capture err_;
+  Capture in_{"maybe\n  YES \n"};
+};
+
+TEST_F(TerminalWindowTest, TheLogComesOutAsLoggedAndBoxesAsCaptionAndText) {
+  TerminalWindow window = Window(false);
+  window.SetText(IDC_STATUS_LOG, "");
+  LogLine(window, "Change baudrate\n");
+  LogLine(window, "Downloading:");
+  LogLine(window, "Transferred %d Bytes\r\n", 2233);
+  ShowRunError(window, "Selected languages too large!\nPlease deselect one language!");
+  window.ShowSuccess();
+
+  EXPECT_EQ(out_.Text(), "Change baudrate\nDownloading:Transferred 2233 Bytes\r\n");
+  // The window's own log keeps the widened line ends.
+  EXPECT_EQ(window.GetText(IDC_STATUS_LOG),
+            "Change baudrate\r\nDownloading:Transferred 2233 Bytes\r\r\n");
+  EXPECT_EQ(err_.Text(),
+            "Error!: Selected languages too large!\nPlease deselect one language!\n"
+            "SUCCESS: Firmware Update successful! \nIf the instrument did not reboot "
+            "automatically,\n cycle power to test the new firmware!\n");
+  EXPECT_EQ(window.success_boxes(), 1);
+}
+
+TEST_F(TerminalWindowTest, QuestionsAreAskedUntilAnsweredAndEndOfInputSaysNo) {
+  TerminalWindow window = Window(false);
+  EXPECT_EQ(
+      window.ShowBox("Try again?", "Connection Failed!", BoxIcon::kWarning, BoxButtons::kYesNo),
+      BoxAnswer::kYes);
+  EXPECT_EQ(window.ShowBox("Again?", "Q", BoxIcon::kWarning, BoxButtons::kYesNo), BoxAnswer::kNo);
+  EXPECT_EQ(err_.Text(),
+            "Connection Failed!: Try again? [y/N] maybe\nPlease answer yes or no [y/N]   YES \n"
+            "Q: Again? [y/N] no (end of input)\n");
+}
+
+TEST_F(TerminalWindowTest, AssumedYesAnswersWithoutReading) {
+  TerminalWindow window = Window(true);
+  EXPECT_EQ(window.ShowBox("Sure?", "Verify", BoxIcon::kWarning, BoxButtons::kYesNo),
+            BoxAnswer::kYes);
+  EXPECT_EQ(err_.Text(), "Verify: Sure? [y/N] yes\n");
+  EXPECT_EQ(std::fgetc(in_.file()), 'm');  // the input was left alone
+}
+
+TEST_F(TerminalWindowTest, TheProgressLineIsRewrittenInPlaceAndWipedBeforeOtherOutput) {
+  TerminalWindow window = Window(true, true);
+  ProgressState progress;
+  LogLine(window, "Downloading:");
+  SetProgressCaption(window, "Bytes transferred:");
+  ShowProgress(window, progress, 0, 10240);
+  ShowProgress(window, progress, 5120, 10240);
+  const std::string line = "Bytes transferred: 5120 = 50% [###############...............]";
+  const std::string drawn = err_.Text();
+  // The open log line stays on screen: the bar goes on the line below it.
+  EXPECT_TRUE(drawn.starts_with("\n\r")) << drawn;
+  EXPECT_TRUE(drawn.ends_with("\r" + line)) << drawn;
+  LogLine(window, "Checksum ok!\n");
+  // Blanks over the widest line drawn, which is this one.
+  EXPECT_EQ(err_.Text().substr(drawn.size()), "\r" + std::string(line.size(), ' ') + "\r");
+  EXPECT_EQ(out_.Text(), "Downloading:Checksum ok!\n");
+}
+
+TEST_F(TerminalWindowTest, WithoutATerminalThereIsNoProgressLine) {
+  TerminalWindow window = Window(true, false);
+  ProgressState progress;
+  SetProgressCaption(window, "Erasing ...");
+  ShowProgress(window, progress, 0, 60);
+  ShowProgress(window, progress, 1, 60);
+  EXPECT_EQ(err_.Text(), "");
+  EXPECT_EQ(window.GetText(IDC_COUNTER), "1 = 1%");
+}
+
+}  // namespace
+}  // namespace r7700::cli

@@ -1,0 +1,173 @@
+// r7700-update against r7700-sim over a pty on scaled time: what the user
+// sees (stdout, stderr, exit status) and what the instrument ends up with.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/cli/processes.h"
+#include "tests/cli/sample_homes.h"
+#include "tests/cli/sim_state.h"
+
+namespace r7700::cli {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+constexpr const char* kVerifyQuestion =
+    "Verify: Did you connect and configure\n the OTDR? (19200 Baud) [y/N] ";
+constexpr const char* kSuccessBox =
+    "SUCCESS: Firmware Update successful! \nIf the instrument did not reboot automatically,\n "
+    "cycle power to test the new firmware!\n";
+
+class UpdateAgainstSim : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_FALSE(FullHome().empty()); }
+
+  static ToolResult Run(const SimProcess& sim, Strings args, const std::string& input = "") {
+    args.insert(args.end(), {"--port", sim.port()});
+    return RunTool(args, input, std::to_string(kTestTimeScale));
+  }
+};
+
+TEST_F(UpdateAgainstSim, FullUpdateAt115200LoadsFirmwareAndTheChosenLanguages) {
+  SimProcess sim({}, kTestTimeScale);
+  ASSERT_FALSE(sim.port().empty());
+  const ToolResult run = Run(sim, {"--home", FullHome(), "--baud", "115200", "--lang", "English",
+                                   "--lang", "Espanol", "--yes"});
+  const SimState state = ParseSimState(sim.Stop());
+
+  ASSERT_FALSE(run.timed_out);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, std::string(kVerifyQuestion) + "yes\n" + kSuccessBox);
+  EXPECT_TRUE(run.out.starts_with("Preparing languages ...\nInitializing connection ...\n"))
+      << run.out;
+  EXPECT_NE(run.out.find("Checksum ok!\nWriting magic & checksum!\nFirmware download complete!\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_TRUE(run.out.ends_with("Language download complete!\n")) << run.out;
+  EXPECT_EQ(run.out.find('\r'), std::string::npos);
+
+  ASSERT_TRUE(state.valid);
+  EXPECT_TRUE(state.rebooted);
+  EXPECT_TRUE(state.firmware_valid);
+  EXPECT_TRUE(state.languages_valid);
+  EXPECT_EQ(state.languages, (Strings{"English", "Espanol"}));
+  EXPECT_TRUE(SawCommand(state, "baud 115200"));
+}
+
+TEST_F(UpdateAgainstSim, SeriesAIsRefusedBeforeAnythingIsErased) {
+  SimProcess sim({"--series", "A"}, kTestTimeScale);
+  const ToolResult run = Run(sim, {"--home", FullHome(), "--baud", "115200", "--yes"});
+  const SimState state = ParseSimState(sim.Stop());
+
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("Error!: This program can update R7700B/C Series Vesk-OTDR's only !\n\n"
+                         "To update the connected R7700A Vesk-OTDR please use the appropriate "
+                         "version of the update program (version 3.0)\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find("SUCCESS"), std::string::npos);
+  ASSERT_TRUE(state.valid);
+  EXPECT_TRUE(SawCommand(state, "ver"));
+  EXPECT_FALSE(SawCommand(state, "erase"));
+  EXPECT_FALSE(SawCommand(state, "pf"));
+  EXPECT_FALSE(state.rebooted);
+}
+
+TEST_F(UpdateAgainstSim, EndOfInputAtTheConfirmationDeclinesAndSendsNothing) {
+  SimProcess sim({}, kTestTimeScale);
+  const ToolResult run = Run(sim, {"--home", FullHome()});
+  const SimState state = ParseSimState(sim.Stop());
+
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, std::string(kVerifyQuestion) + "no (end of input)\n");
+  EXPECT_EQ(run.out, "");
+  ASSERT_TRUE(state.valid);
+  EXPECT_EQ(state.commands, Strings{});
+}
+
+TEST_F(UpdateAgainstSim, AnswersTypedAtTheConfirmationAreReadUntilTheyMeanSomething) {
+  SimProcess sim({}, kTestTimeScale);
+  const ToolResult run = Run(sim, {"--home", FullHome()}, "perhaps\nNo\n");
+  const SimState state = ParseSimState(sim.Stop());
+
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, std::string(kVerifyQuestion) + "perhaps\nPlease answer yes or no [y/N] No\n");
+  ASSERT_TRUE(state.valid);
+  EXPECT_EQ(state.commands, Strings{});
+}
+
+// Each of these stops before the port is opened: nothing reaches the
+// instrument, and the user gets one line (or the numbered message).
+TEST_F(UpdateAgainstSim, BadInputEndsBeforeAnythingIsSent) {
+  SimProcess sim({}, kTestTimeScale);
+  const std::string& full = FullHome();
+  ASSERT_FALSE(RestrictedHome().empty());
+  ASSERT_FALSE(BareHome().empty());
+  struct Case {
+    Strings args;
+    int status;
+    std::string err;
+  };
+  const std::vector<Case> cases{
+      {{"--home", full, "--frobnicate", "--yes"},
+       64,
+       "r7700-update: unknown option: --frobnicate (see r7700-update --help)\n"},
+      {{"--home", full, "--baud", "1200", "--yes"},
+       64,
+       "r7700-update: --baud 1200: use 9600, 19200, 38400, 57600 or 115200 (see r7700-update "
+       "--help)\n"},
+      {{"--home", full, "--lang", "Klingon", "--yes"},
+       64,
+       "r7700-update: --lang Klingon: not a language of lang.cfg (English, Deutsch, Francais, "
+       "Espanol, Italiano)\n"},
+      {{"--home", full + "/nonexistent", "--yes"},
+       64,
+       "r7700-update: --home " + full + "/nonexistent: not a readable folder\n"},
+      {{"--home", RestrictedHome(), "--no-firmware", "--yes"},
+       64,
+       "r7700-update: --no-firmware: the settings file veskotdr.ini fixes the download options "
+       "(Restricted mode); leave these options out\n"},
+      {{"--home", BareHome(), "--yes"},
+       3,
+       "ERROR: Cannot find the INI file veskotdr.ini !\nError nr.: 100\n"},
+      {{"--home", full + "/data", "--yes"},
+       3,
+       "ERROR: Cannot open the file " + full + "/data/data/lang.cfg !\nError nr.: 102\n"},
+  };
+  for (const Case& c : cases) {
+    const ToolResult run = Run(sim, c.args);
+    EXPECT_EQ(run.status, c.status) << c.args[2];
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(run.out, "");
+  }
+  const ToolResult missing_port = RunTool({"--home", full, "--port"}, "", "1");
+  EXPECT_EQ(missing_port.status, 64);
+  EXPECT_EQ(missing_port.err, "r7700-update: --port needs a value (see r7700-update --help)\n");
+
+  const SimState state = ParseSimState(sim.Stop());
+  ASSERT_TRUE(state.valid);
+  EXPECT_EQ(state.commands, Strings{});
+}
+
+TEST_F(UpdateAgainstSim, HelpAndVersionNeedNoInstrument) {
+  const ToolResult help = RunTool({"--help"}, "", "1");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(help.out.starts_with("usage: r7700-update [--port NAME] [--baud RATE]")) << help.out;
+  EXPECT_NE(help.out.find("Exit status: 0 success, 1 declined"), std::string::npos);
+  const ToolResult version = RunTool({"--version", "--port", "/nonexistent"}, "", "1");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "r7700-update 4.2\n");
+}
+
+TEST_F(UpdateAgainstSim, AnInvalidTimeScaleIsReportedAndRealTimeUsed) {
+  const ToolResult run = RunTool({"--home", BareHome(), "--port", "/nonexistent"}, "", "fast");
+  EXPECT_EQ(run.status, 3);
+  EXPECT_EQ(run.err,
+            "r7700-update: R7700_TIME_SCALE=\"fast\" is not a positive number; using 1 (real "
+            "time)\nERROR: Cannot find the INI file veskotdr.ini !\nError nr.: 100\n");
+}
+
+}  // namespace
+}  // namespace r7700::cli
