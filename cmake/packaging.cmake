@@ -1,0 +1,73 @@
+# Install rules and packages. The windows preset installs one folder laid
+# out as the Windows program expects it (programs, help page and settings
+# file side by side, data/ below) and packs it as a zip; the native preset
+# installs the Linux programs, the manual page and the documentation and
+# packs them as a tarball:
+#
+#   cmake --build --preset native && cpack --config build/native/CPackConfig.cmake
+#   cmake --build --preset windows && cpack --config build/windows/CPackConfig.cmake
+#
+# tests/package/check_package.sh lists both packages and checks what they hold.
+include(GNUInstallDirs)
+
+# CONFIGURE_DEPENDS: a guide added later reaches the packages without a fresh configure.
+file(GLOB r7700_docs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.md)
+set(r7700_examples ${PROJECT_SOURCE_DIR}/tools/examples/product.ini
+                   ${PROJECT_SOURCE_DIR}/tools/examples/veskotdr.ini)
+
+if(WIN32)
+  # Everything at the top of the folder: the programs find product.ini and
+  # data/ beside themselves.
+  set(r7700_doc_dir .)
+  foreach(program r7700update r7700-update)
+    if(TARGET ${program})
+      install(TARGETS ${program} RUNTIME DESTINATION .)
+    endif()
+  endforeach()
+  if(TARGET r7700update)
+    install(FILES ${PROJECT_SOURCE_DIR}/app/resources/update-help.html DESTINATION .)
+  endif()
+  install(FILES ${PROJECT_SOURCE_DIR}/tools/examples/product.ini DESTINATION .)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/windows/lang.cfg
+                ${PROJECT_SOURCE_DIR}/packaging/windows/README.txt
+          DESTINATION data)
+  install(FILES ${r7700_examples} DESTINATION examples)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_SYSTEM_NAME windows-x64)
+else()
+  set(r7700_doc_dir ${CMAKE_INSTALL_DOCDIR})
+  foreach(program r7700-update r7700-sim r7700-make-sample-data)
+    if(TARGET ${program})
+      install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    endif()
+  endforeach()
+  # The manual page is made from the program's own --help text, run at build
+  # time; packages come from the release presets, so a sanitizer build skips it.
+  if(TARGET r7700-update AND NOT CMAKE_CROSSCOMPILING AND NOT R7700_SANITIZE)
+    set(r7700_man_page ${CMAKE_BINARY_DIR}/r7700-update.1)
+    add_custom_command(OUTPUT ${r7700_man_page}
+      COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:r7700-update> -DOUTPUT=${r7700_man_page}
+              -P ${PROJECT_SOURCE_DIR}/cmake/help_to_man.cmake
+      DEPENDS r7700-update ${PROJECT_SOURCE_DIR}/cmake/help_to_man.cmake
+      COMMENT "Writing the manual page of r7700-update from its --help text")
+    add_custom_target(r7700-update-man ALL DEPENDS ${r7700_man_page})
+    install(FILES ${r7700_man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endif()
+  install(FILES ${r7700_examples} DESTINATION ${r7700_doc_dir}/examples)
+  install(FILES ${PROJECT_SOURCE_DIR}/sim/README.md DESTINATION ${r7700_doc_dir}/docs
+          RENAME simulator.md)
+  set(CPACK_GENERATOR TGZ)
+  set(CPACK_SYSTEM_NAME linux-${CMAKE_SYSTEM_PROCESSOR})
+endif()
+
+# README.md links to docs/..., so both keep their places in either package.
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${r7700_doc_dir})
+install(FILES ${r7700_docs} DESTINATION ${r7700_doc_dir}/docs)
+
+set(CPACK_PACKAGE_NAME r7700update)
+set(CPACK_PACKAGE_VENDOR r7700update)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Firmware and language update tool for R7700 OTDRs")
+set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${CPACK_SYSTEM_NAME})
+set(CPACK_STRIP_FILES ON)
+set(CPACK_SOURCE_GENERATOR "")
+include(CPack)

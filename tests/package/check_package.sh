@@ -1,0 +1,220 @@
+#!/usr/bin/env bash
+# Packs a build tree with CPack, lists the package and checks what it holds.
+#
+# Usage: tests/package/check_package.sh linux NATIVE_BUILD_DIR
+#        tests/package/check_package.sh windows WINDOWS_BUILD_DIR NATIVE_BUILD_DIR
+#   linux    the tarball: the three programs, the manual page, the docs; the
+#            packed programs then update the simulated instrument (languages
+#            only, scaled time) on their own, out of the unpacked folder.
+#   windows  the zip: both programs (64-bit, no runtime DLLs beside them), the
+#            help page, product.ini, data/lang.cfg, the docs; the native
+#            r7700-update then starts on the unpacked folder, which proves
+#            that product.ini and lang.cfg agree.
+# The package and its unpacked copy go to BUILD_DIR/package-check.
+# Exit status 0 when every check passed.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+source_dir=$(cd "$here/../.." && pwd)
+failures=0
+
+usage() {
+  sed -n '4,5p' "$0" >&2
+  exit 64
+}
+
+check() { # description command...
+  local description=$1
+  shift
+  if "$@"; then
+    echo "ok   $description"
+  else
+    echo "FAIL $description"
+    failures=$((failures + 1))
+  fi
+}
+
+# Runs CPack on a build tree; prints the package's path.
+make_package() { # build-dir out-dir extension
+  rm -rf "$2"
+  mkdir -p "$2"
+  cpack --config "$1/CPackConfig.cmake" -B "$2" >"$2/cpack.log" 2>&1 ||
+    { cat "$2/cpack.log" >&2; return 1; }
+  local -a found
+  mapfile -t found < <(find "$2" -maxdepth 1 -name "r7700update-*.$3")
+  if ((${#found[@]} != 1)); then
+    echo "check_package: expected one r7700update-*.$3 in $2, found ${#found[@]}" >&2
+    return 1
+  fi
+  echo "${found[0]}"
+}
+
+# The package's entries (files only), relative to its top folder, sorted.
+list_package() { # package
+  cmake -E tar tf "$1" | grep -v '/$' | sed 's|^[^/]*/||' | sort
+}
+
+unpack() { # package dir; prints the top folder
+  mkdir -p "$2"
+  (cd "$2" && cmake -E tar xf "$1")
+  find "$2" -mindepth 1 -maxdepth 1 -type d | head -n 1
+}
+
+has_entry() { grep -qxF "$2" "$1"; }
+
+# Entries outside the allowed folders (one extended regex).
+only_under() { ! grep -vE "$2" "$1"; }
+
+# Every docs/*.md of the source tree is in the package, under prefix.
+has_all_docs() { # listing prefix
+  local doc
+  for doc in "$source_dir"/docs/*.md; do
+    has_entry "$1" "$2docs/$(basename "$doc")" || { echo "     missing $2docs/$(basename "$doc")"; return 1; }
+  done
+}
+
+is_file_type() { file -b "$1" | grep -qE "$2"; }
+
+output_is() { # expected command...
+  local expected=$1
+  shift
+  [[ "$("$@" 2>&1)" == "$expected" ]]
+}
+
+# A mingw-w64 program that runs on its own imports system DLLs only.
+imports_no_runtime_dlls() {
+  local dump=x86_64-w64-mingw32-objdump
+  command -v "$dump" >/dev/null || { echo "     $dump is not installed"; return 1; }
+  ! "$dump" -p "$1" | grep -iE 'DLL Name: *(libstdc\+\+|libgcc|libwinpthread)'
+}
+
+file_has() { grep -qF -- "$2" "$1"; }
+
+check_linux() { # native-build-dir
+  local build out package listing top
+  build=$(cd "$1" && pwd)
+  out=$build/package-check
+  package=$(make_package "$build" "$out" tar.gz)
+  listing=$out/listing.txt
+  list_package "$package" >"$listing"
+  echo "== $(basename "$package")"
+  sed 's/^/     /' "$listing"
+
+  local doc=share/doc/r7700update/
+  for entry in bin/r7700-update bin/r7700-sim bin/r7700-make-sample-data \
+    share/man/man1/r7700-update.1 "${doc}README.md" "${doc}docs/simulator.md" \
+    "${doc}docs/dialogue.md" "${doc}docs/troubleshooting.md" "${doc}docs/real-instrument.md" \
+    "${doc}examples/product.ini" "${doc}examples/veskotdr.ini"; do
+    check "holds $entry" has_entry "$listing" "$entry"
+  done
+  check "holds every docs/*.md" has_all_docs "$listing" "$doc"
+  check "nothing outside bin/, share/man/man1/, $doc" \
+    only_under "$listing" "^(bin/[^/]+|share/man/man1/[^/]+|share/doc/r7700update/.+)$"
+
+  top=$(unpack "$package" "$out/unpacked")
+  local program
+  for program in r7700-update r7700-sim r7700-make-sample-data; do
+    check "bin/$program is an executable ELF program" is_file_type "$top/bin/$program" '^ELF .*executable'
+  done
+  check "bin/r7700-update --version" output_is "r7700-update 4.2" "$top/bin/r7700-update" --version
+  local man=$top/share/man/man1/r7700-update.1
+  check "manual page header" file_has "$man" '.TH R7700-UPDATE 1 "" "r7700-update 4.2"'
+  local option roff
+  for option in port baud home lang yes boot-from list-ports; do
+    roff="--$option"
+    check "manual page explains --$option" file_has "$man" "${roff//-/\\-}"
+  done
+  check "the packed programs update the simulated instrument" \
+    packed_update "$top/bin" "$out/update"
+}
+
+# Languages only, small sample data, scaled time: the packed programs alone.
+packed_update() { # bin-dir work-dir
+  local bin=$1 work=$2 scale=0.1 pty="" status=0
+  mkdir -p "$work"
+  "$bin/r7700-make-sample-data" "$work/home" --small >"$work/sample.log" 2>&1 || return 1
+  "$bin/r7700-sim" --time-scale "$scale" --state "$work/state.json" >"$work/sim.out" 2>"$work/sim.log" &
+  local sim=$!
+  for _ in $(seq 100); do
+    if [[ $(wc -l <"$work/sim.out") -ge 1 ]]; then pty=$(head -n 1 "$work/sim.out"); break; fi
+    sleep 0.1
+  done
+  if [[ -n "$pty" ]]; then
+    R7700_TIME_SCALE=$scale "$bin/r7700-update" --port "$pty" --home "$work/home" \
+      --lang English --lang Deutsch --no-firmware --yes >"$work/update.out" 2>"$work/update.err" ||
+      status=$?
+  else
+    status=1
+  fi
+  for _ in $(seq 50); do kill -0 "$sim" 2>/dev/null || break; sleep 0.1; done
+  kill "$sim" 2>/dev/null || true
+  wait "$sim" 2>/dev/null || true
+  if ((status != 0)) || ! grep -q '"languages_valid": true' "$work/state.json" ||
+    ! grep -q '"languages": \["English", "Deutsch"\]' "$work/state.json"; then
+    echo "     r7700-update exit status $status; its output and the instrument's state:"
+    sed 's/^/     | /' "$work/update.out" "$work/update.err" "$work/state.json" 2>/dev/null | tail -n 40
+    return 1
+  fi
+}
+
+check_windows() { # windows-build-dir native-build-dir
+  local build native out package listing top
+  build=$(cd "$1" && pwd)
+  native=$(cd "$2" && pwd)
+  out=$build/package-check
+  package=$(make_package "$build" "$out" zip)
+  listing=$out/listing.txt
+  list_package "$package" >"$listing"
+  echo "== $(basename "$package")"
+  sed 's/^/     /' "$listing"
+
+  for entry in r7700update.exe r7700-update.exe update-help.html product.ini data/lang.cfg \
+    data/README.txt README.md docs/dialogue.md docs/troubleshooting.md docs/real-instrument.md \
+    examples/product.ini examples/veskotdr.ini; do
+    check "holds $entry" has_entry "$listing" "$entry"
+  done
+  check "holds every docs/*.md" has_all_docs "$listing" ""
+  check "no Linux program in it" only_under "$listing" '^([^/]+\.(exe|html|ini|md)|(data|docs|examples)/[^/]+)$'
+
+  top=$(unpack "$package" "$out/unpacked")
+  check "r7700update.exe is a 64-bit Windows GUI program" \
+    is_file_type "$top/r7700update.exe" '^PE32\+ executable \(GUI\) x86-64'
+  check "r7700-update.exe is a 64-bit Windows console program" \
+    is_file_type "$top/r7700-update.exe" '^PE32\+ executable \(console\) x86-64'
+  check "r7700update.exe needs no runtime DLLs" imports_no_runtime_dlls "$top/r7700update.exe"
+  check "r7700-update.exe needs no runtime DLLs" imports_no_runtime_dlls "$top/r7700-update.exe"
+  check "update-help.html is the help page" file_has "$top/update-help.html" "<html"
+  check "product.ini has [LanguageDefaults]" grep -qxF "[LanguageDefaults]" "$top/product.ini"
+  check "product.ini has [ProductDefaults]" grep -qxF "[ProductDefaults]" "$top/product.ini"
+  check "product.ini and data/lang.cfg agree" starts_without_message "$native" "$top" "$out"
+}
+
+# The native r7700-update on the unpacked folder: no numbered message at
+# start-up (settings file found, catalogue read, every language of the
+# settings file in it); the run then stops at the language files, which the
+# package leaves to the firmware release.
+starts_without_message() { # native-build-dir folder out-dir
+  local status=0
+  "$1/app/cli/r7700-update" --home "$2" --port "$3/no-such-port" --yes \
+    >"$3/start.out" 2>"$3/start.err" || status=$?
+  if ((status == 2)) && grep -qxF "Error!: Error building the languages!" "$3/start.err" &&
+    ! grep -qE '^(ERROR|WARNING):' "$3/start.err" &&
+    grep -qF "Cannot open $2/data/eng_mod1.bin!" "$3/start.out"; then
+    return 0
+  fi
+  echo "     exit status $status; its output:"
+  sed 's/^/     | /' "$3/start.out" "$3/start.err"
+  return 1
+}
+
+case ${1:-} in
+  linux) (($# == 2)) || usage; check_linux "$2" ;;
+  windows) (($# == 3)) || usage; check_windows "$2" "$3" ;;
+  *) usage ;;
+esac
+
+if ((failures > 0)); then
+  echo "check_package: $failures check(s) failed"
+  exit 1
+fi
+echo "check_package: all checks passed"
