@@ -32,6 +32,9 @@ struct FaultCase {
   Strings sim_args;
   Strings tool_args;  // the firmware transfer takes long: most cases leave it out
   int status;
+  // A command the instrument must have received, so the case reached the
+  // step it is about; empty when any will do.
+  std::string reaches = {};
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) {
@@ -66,11 +69,13 @@ const std::vector<FaultCase> kFaultCases{
     {"UnplugDuringLanguageMarker",
      {"--in-monitor", "--unplug-after", kInLanguageMarker},
      kNoFirmware,
-     kFails},
+     kFails,
+     "pf 3b00000 4a"},
     {"UnplugDuringFirmwareMarker",
      {"--in-monitor", "--unplug-after", kInFirmwareMarker},
      {"--no-languages"},
-     kFails},
+     kFails,
+     "pf 3fefffc 4a"},
 };
 
 bool Downloads(const Strings& tool_args, const std::string& part) {
@@ -100,6 +105,9 @@ TEST_P(FaultTable, SuccessIsReportedExactlyWhenTheInstrumentHoldsValidImages) {
       << run.out << "\n"
       << run.err;
   EXPECT_EQ(run.status, c.status) << run.err;
+  if (!c.reaches.empty()) {
+    EXPECT_TRUE(SawCommand(state, c.reaches)) << c.reaches;
+  }
   // A failure always says why; success always shows the SUCCESS box.
   EXPECT_NE(run.err.find(run.status == 0 ? "SUCCESS: " : "Error!: "), std::string::npos) << run.err;
 }
