@@ -26,7 +26,7 @@ const std::vector<uint8_t>& Image() {
 }
 
 std::string WriteMaskedImage(const std::string& name, size_t length) {
-  const std::string path = ::testing::TempDir() + name;
+  const std::string path = test::TestTempPath(name);
   test::WriteMaskedFirmware(path, length);
   return path;
 }
@@ -128,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(Maps, FirmwareMapTest,
 // instrument, and the old marker is left invalid.
 TEST(FirmwareDownloadFailures, MissingImageSendsNothing) {
   SimRig rig(MonitorConfig());
-  rig.run.firmware_image_path = ::testing::TempDir() + "no-such-image.bin";
+  rig.run.firmware_image_path = test::TestTempPath("no-such-image.bin");
   EXPECT_EQ(DownloadFirmwareImage(rig.run, rig.port.get()), -1);
   EXPECT_TRUE(rig.backend.sent().empty());
   EXPECT_EQ(rig.Log(), "Firmware image " + rig.run.firmware_image_path + " not found!\r\n");

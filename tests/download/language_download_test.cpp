@@ -123,7 +123,7 @@ TEST(LanguageDownload, PromptTwiceBeforeBanner) {
 
 TEST(LanguageDownloadFailures, MissingImageSendsNothing) {
   SimRig rig(MonitorConfig());
-  rig.run.language_image_path = ::testing::TempDir() + "no-such-lang.img";
+  rig.run.language_image_path = test::TestTempPath("no-such-lang.img");
   EXPECT_EQ(DownloadLanguageImage(rig.run, rig.port.get()), -1);
   EXPECT_TRUE(rig.backend.sent().empty());
   EXPECT_EQ(rig.Log(), "File " + rig.run.language_image_path + " not found!\r\n");

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include <cstdint>
 #include <string>
@@ -35,9 +36,19 @@ struct SimRig : DialogueRig {
   }
 };
 
+// A path in the temporary folder that no other test case shares: ctest runs
+// the cases in parallel processes, and a shared image file would be
+// rewritten under a running download.
+inline std::string TestTempPath(const std::string& name) {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string tag = std::string(info->test_suite_name()) + "." + info->name();
+  std::replace(tag.begin(), tag.end(), '/', '_');
+  return ::testing::TempDir() + tag + "-" + name;
+}
+
 // Writes bytes to a file under the test's temporary folder; returns its path.
 inline std::string WriteTempFile(const std::string& name, const std::vector<uint8_t>& bytes) {
-  const std::string path = ::testing::TempDir() + name;
+  const std::string path = TestTempPath(name);
   WriteBytes(path, bytes);
   return path;
 }
