@@ -56,9 +56,11 @@ void CheckChoices(int result, const LanguageChoices& choices) {
   while (row < kLanguageRows && !choices.rows[static_cast<size_t>(row)].name.empty()) {
     const LanguageEntry& entry = choices.rows[static_cast<size_t>(row)];
     Check(FieldsFit(entry));
-    // The lists turn a name back into its row: the first row of that name.
+    // The lists turn a name back into its row: the first row of that name,
+    // which for a language the catalogue calls "None" is the "None" row.
     const int found = FindLanguage(choices, entry.name);
-    Check(found >= 1 && found <= row);
+    Check(found >= 0 && found <= row);
+    Check(found >= 1 || entry.name == kNoLanguageName);
     ++row;
   }
   // The end marker is there, inside the table.
