@@ -31,6 +31,27 @@ constexpr std::string_view kFailedAgainText = "Failed again, aborting!";
 constexpr std::string_view kDownloadFailedText =
     "Firmware download failed!\nPlease turn the instrument on/off and try again with 19200Baud!";
 
+constexpr std::string_view kNothingChosenText =
+    "Nothing to download!\nPlease choose the firmware, the languages or both!";
+
+// Every input the run will use is checked before the port is opened, so a
+// bad file never costs the instrument its firmware.
+int CheckInputs(const RunContext& run) {
+  const bool firmware = run.window.IsChecked(IDC_DOWNLOAD_FIRMWARE);
+  if (!firmware && !run.window.IsChecked(IDC_DOWNLOAD_LANGUAGES)) {
+    ShowRunError(run.window, kNothingChosenText);
+    return kRunFailed;
+  }
+  if (firmware) {
+    const std::string problem = FirmwareImageProblem(run.firmware_image_path);
+    if (!problem.empty()) {
+      ShowRunError(run.window, problem);
+      return kRunFailed;
+    }
+  }
+  return kRunSucceeded;
+}
+
 // Clears the log before the question and again after Yes, so a declined run
 // leaves it empty and a confirmed one starts from a clean page.
 bool ConfirmConnected(WindowSurface& window) {
@@ -142,6 +163,7 @@ int UpdateRun(AppState& app, Services& services, WindowSurface& window) {
                  {},     app.paths.firmware_path, app.paths.temp_image_path};
 
   if (!ConfirmConnected(window)) return kRunDeclined;
+  if (CheckInputs(run) != kRunSucceeded) return kRunFailed;
   if (BuildLanguageImage(app, window) != kRunSucceeded) return kRunFailed;
 
   app.run_options = ReadRunOptions(app.settings.mode, window);

@@ -47,7 +47,10 @@ void SendText(PortHandle port, std::string_view text) {
   WritePort(port, text.data(), static_cast<uint32_t>(text.size()));
 }
 
-int WaitForPrompt(PortHandle port, std::string_view prefix, ReplyLine* reply) {
+namespace {
+
+// WaitForPrompt that also keeps the last refusal among the lines passed over.
+int ScanForPrompt(PortHandle port, std::string_view prefix, ReplyLine* reply, ReplyLine* refusal) {
   if (reply != nullptr) reply->Clear();
   ReplyLine line;
   for (int read = 0; read < kPromptReadsPerWait; ++read) {
@@ -56,20 +59,32 @@ int WaitForPrompt(PortHandle port, std::string_view prefix, ReplyLine* reply) {
       if (reply != nullptr) *reply = line;
       return 1;
     }
+    if (refusal != nullptr && line.BeginsWith(MonitorErrorPrefix)) *refusal = line;
   }
   return 0;
 }
 
-int AwaitMonitorPrompt(PortHandle port, Clock& clock) {
-  for (int wait = 1; wait <= kPromptWaits; ++wait) {
-    if (WaitForPrompt(port, MonitorPrompt, nullptr) == 1) return 0;
-    // The first miss may only be a slow monitor; later ones get a nudge.
-    if (wait > 1) {
+}  // namespace
+
+int WaitForPrompt(PortHandle port, std::string_view prefix, ReplyLine* reply) {
+  return ScanForPrompt(port, prefix, reply, nullptr);
+}
+
+bool AwaitPromptNudging(PortHandle port, Clock& clock, PromptWaits waits, ReplyLine* refusal) {
+  if (refusal != nullptr) refusal->Clear();
+  for (int wait = 1; wait <= waits.waits; ++wait) {
+    if (ScanForPrompt(port, MonitorPrompt, nullptr, refusal) == 1) return true;
+    // The first misses may only be a slow monitor; later ones get a nudge.
+    if (wait > waits.silent_misses) {
       SendText(port, Nudge);
       ShortPause(clock);
     }
   }
-  return 3;
+  return false;
+}
+
+int AwaitMonitorPrompt(PortHandle port, Clock& clock) {
+  return AwaitPromptNudging(port, clock, {kPromptWaits, 1}) ? 0 : 3;
 }
 
 void SendWord32(PortHandle port, uint32_t value) {

@@ -24,6 +24,9 @@ inline constexpr std::string_view ApplicationIdWord = "Reflectometer";
 // Makes the instrument application hand the line over to its boot monitor.
 inline constexpr std::string_view WakeUpLine = "S27413:B5D08A9C3E1\n";
 inline constexpr std::string_view Nudge = "\n";
+// How the monitor begins the line with which it refuses a command; memory
+// is left as it was.
+inline constexpr std::string_view MonitorErrorPrefix = "Error";
 
 // Pauses after commands, before the reply is read.
 inline constexpr uint32_t kQueryPauseMs = 400;        // application queries, wake-up, nudges
@@ -71,6 +74,20 @@ void SendText(PortHandle port, std::string_view text);
 // (copied into reply when given), 0 otherwise. A read ended by the idle
 // limit is compared too, so a prompt without LF still counts.
 int WaitForPrompt(PortHandle port, std::string_view prefix, ReplyLine* reply);
+
+// A run of prompt waits: at most `waits` calls of WaitForPrompt; the first
+// `silent_misses` failed waits go unanswered, every later one is followed by
+// a nudge and the short pause.
+struct PromptWaits {
+  int waits;
+  int silent_misses;
+};
+
+// Waits for the monitor prompt as waits says. True once it came. With
+// refusal given, it receives the last line read on the way that begins
+// with MonitorErrorPrefix (emptied first, so empty when there was none).
+bool AwaitPromptNudging(PortHandle port, Clock& clock, PromptWaits waits,
+                        ReplyLine* refusal = nullptr);
 
 // Up to 8 waits for the monitor prompt; every failed wait but the first is
 // followed by a nudge and the short pause. 0 when the prompt came, 3 when not.

@@ -11,7 +11,7 @@ namespace {
 constexpr std::string_view kRamLoad = "ramload\n";
 constexpr const char* kChecksumQuery = "crc %lx %lx\n";
 
-void SendChecksumQuery(PortHandle port) {
+void SendTestLoadChecksumQuery(PortHandle port) {
   SendCommand(port, kChecksumQuery, static_cast<unsigned long>(kTestLoadAddress),
               static_cast<unsigned long>(kTestPatternBytes));
 }
@@ -53,19 +53,6 @@ bool LoadPattern(RunContext& run, PortHandle port, const TestPattern& pattern) {
   return ack == expected;
 }
 
-// After the end block the monitor may need a while: only the third to sixth
-// failed waits are each followed by a nudge.
-bool AwaitPromptAfterEndBlock(RunContext& run, PortHandle port) {
-  for (int failed = 0; failed < kPromptWaitsAfterLoad; ++failed) {
-    if (WaitForPrompt(port, MonitorPrompt, nullptr) == 1) return true;
-    if (failed >= kSilentWaitsBeforeNudge) {
-      SendText(port, Nudge);
-      ShortPause(run.clock);
-    }
-  }
-  return false;
-}
-
 // Reads until the checksum line; leaves in reply the accepted line,
 // or what the last of the 16 reads left. A prompt in place of the checksum
 // resends the query and counts twice; a line arriving only after the third
@@ -77,7 +64,7 @@ void ReadChecksumReply(PortHandle port, ReplyLine& reply) {
     ++counter;
     if (result == -1) continue;
     if (reply.BeginsWith(MonitorPrompt)) {
-      SendChecksumQuery(port);
+      SendTestLoadChecksumQuery(port);
       ++counter;
     } else if (counter > kChecksumReadsBeforeNudge) {
       SendText(port, Nudge);
@@ -85,16 +72,6 @@ void ReadChecksumReply(PortHandle port, ReplyLine& reply) {
       return;
     }
   }
-}
-
-// After the checksum every failed wait is followed by a nudge.
-bool AwaitPromptAfterChecksum(RunContext& run, PortHandle port) {
-  for (int wait = 0; wait < kPromptWaitsAfterLoad; ++wait) {
-    if (WaitForPrompt(port, MonitorPrompt, nullptr) == 1) return true;
-    SendText(port, Nudge);
-    ShortPause(run.clock);
-  }
-  return false;
 }
 
 }  // namespace
@@ -140,13 +117,15 @@ int VerifyTestLoad(RunContext& run, PortHandle port) {
   }
   SendEndBlock(port);
   ShortPause(run.clock);
-  if (!AwaitPromptAfterEndBlock(run, port)) {
+  // After the end block the monitor may need a while: only the third to
+  // sixth failed waits are each followed by a nudge.
+  if (!AwaitPromptNudging(port, run.clock, {kPromptWaitsAfterLoad, kSilentWaitsBeforeNudge})) {
     LogLine(run.window, "download failed\n");
     return kNoPromptAfterLoad;
   }
 
   const uint32_t expected = ChecksumBlock(pattern.bytes.data(), kTestPatternBytes);
-  SendChecksumQuery(port);
+  SendTestLoadChecksumQuery(port);
   ShortPause(run.clock);
   run.clock.Sleep(kChecksumPauseMs);
   ReplyLine reply;
@@ -156,7 +135,9 @@ int VerifyTestLoad(RunContext& run, PortHandle port) {
     LogLine(run.window, "Checksum wrong!!!\n");
     return kTestLoadMismatch;
   }
-  return AwaitPromptAfterChecksum(run, port) ? kTestLoadOk : kNoPromptAfterChecksum;
+  // After the checksum every failed wait is followed by a nudge.
+  return AwaitPromptNudging(port, run.clock, {kPromptWaitsAfterLoad, 0}) ? kTestLoadOk
+                                                                         : kNoPromptAfterChecksum;
 }
 
 int VerifyTestDump(RunContext& run, PortHandle port) {

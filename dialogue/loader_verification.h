@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "dialogue/monitor_reads.h"
 #include "link/run_context.h"
 #include "link/serial_port.h"
 
@@ -36,7 +37,6 @@ inline constexpr int kSilentWaitsBeforeNudge = 2;  // after the end block
 inline constexpr int kChecksumReads = 16;
 inline constexpr int kChecksumReadsBeforeNudge = 3;
 inline constexpr int kDumpRows = 6;
-inline constexpr uint32_t kDumpRowBytes = 16;
 
 // Results of VerifyTestLoad.
 inline constexpr int kTestLoadOk = 0;

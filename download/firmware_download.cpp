@@ -1,12 +1,16 @@
 #include "download/firmware_download.h"
 
 #include <array>
+#include <filesystem>
+#include <optional>
 #include <string>
 
 #include "dialogue/command_link.h"
+#include "dialogue/monitor_reads.h"
 #include "download/flash_programming.h"
 #include "link/checksum.h"
 #include "link/status_log.h"
+#include "link/text_format.h"
 
 namespace r7700 {
 namespace {
@@ -26,35 +30,66 @@ FirmwareMap MapFor(const RunOptions& options) {
   return map;
 }
 
-struct TransferResult {
+struct FirmwareTransfer {
   bool acknowledged = true;
   uint32_t checksum = 0;
+  // The boot sector's own checksum, and how many of its bytes went out.
+  uint32_t boot_sector_checksum = 0;
+  uint32_t boot_sector_bytes = 0;
   long shown_bytes = 0;
   int64_t seconds = 0;
 };
 
-void EraseFirmwareRegion(RunContext& run, PortHandle port, const FirmwareMap& map) {
+bool EraseFirmwareRegion(RunContext& run, PortHandle port, const FirmwareMap& map) {
   SendErase(run, port, map.base, map.keep_boot_sector ? kBootSectorOffset : kFirmwareRegionBytes);
   SetProgressCaption(run.window, "Erasing ...");
-  WaitOutErase(run, port, kFirmwareEraseTicks);
+  if (!WaitOutErase(run, port, kFirmwareEraseTicks)) return false;
   LogLine(run.window, "Erased !\n");
+  return true;
 }
 
-void EraseUserFlash(RunContext& run, PortHandle port, const RunOptions& options) {
+bool EraseUserFlash(RunContext& run, PortHandle port, const RunOptions& options) {
   SetProgressCaption(run.window, "Erasing UserFlash ...");
   const uint32_t base =
       options.boot_from_ram_card ? kUserFlashBase - RamCardOffset : kUserFlashBase;
   SendErase(run, port, base, kUserFlashBytes);
-  WaitOutErase(run, port, kFirmwareEraseTicks);
+  if (!WaitOutErase(run, port, kFirmwareEraseTicks)) return false;
   LogLine(run.window, "Erased UserFlash!\n");
+  return true;
+}
+
+// Folds the bytes of a block sent at offset that lie in the boot sector
+// (and no further: bytes past the region end are not part of it).
+void FoldBootSectorBytes(FirmwareTransfer& result, const uint8_t* block, uint32_t length,
+                         uint32_t offset) {
+  for (uint32_t i = 0; i < length; ++i) {
+    const uint32_t at = offset + i;
+    if (at < kBootSectorOffset || at >= kFirmwareRegionBytes) continue;
+    result.boot_sector_checksum = ChecksumStep(result.boot_sector_checksum, block[i]);
+    ++result.boot_sector_bytes;
+  }
+}
+
+// The monitor's checksum of the boot sector against the one computed while
+// sending: the region checksum stops below it, so without this nothing
+// proves the boot sector. A boot sector that was not sent in full fails.
+bool ConfirmBootSector(RunContext& run, PortHandle port, uint32_t base,
+                       const FirmwareTransfer& transfer) {
+  if (transfer.boot_sector_bytes == kBootSectorBytes) {
+    const std::optional<uint16_t> value = QueryMonitorChecksum(
+        run, port, base + kBootSectorOffset, kBootSectorBytes, kBootSectorChecksumWaitMs);
+    if (value.has_value() && *value == transfer.boot_sector_checksum) return true;
+  }
+  LogLine(run.window, "Boot sector not confirmed!\n");
+  return false;
 }
 
 // Streams the image in LoadBlocks, unmasking each block in place and
 // folding the bytes below the data limit into the running checksum. The
 // image file is closed when the transfer ends.
-TransferResult TransferImage(RunContext& run, PortHandle port, ImageFile& image,
-                             const FirmwareMap& map) {
-  TransferResult result;
+FirmwareTransfer TransferImage(RunContext& run, PortHandle port, ImageFile& image,
+                               const FirmwareMap& map) {
+  FirmwareTransfer result;
   LogLine(run.window, "Downloading:");
   const long file_bytes = image.Size();
   result.shown_bytes = map.keep_boot_sector ? file_bytes - long{kBootSectorBytes} : file_bytes;
@@ -83,6 +118,7 @@ TransferResult TransferImage(RunContext& run, PortHandle port, ImageFile& image,
     for (uint32_t i = 0; i < checksummed; ++i) {
       result.checksum = ChecksumStep(result.checksum, block[i]);
     }
+    FoldBootSectorBytes(result, block.data(), send_length, address - map.base);
     address += n;
     n = image.Read(block.data(), kFirmwareBlockBytes);
   }
@@ -97,7 +133,7 @@ TransferResult TransferImage(RunContext& run, PortHandle port, ImageFile& image,
 ChecksumReply ConfirmRegionChecksum(RunContext& run, PortHandle port, uint32_t base,
                                     uint32_t checksum) {
   std::string command;
-  SendChecksumQuery(run, port, base, kFirmwareChecksumLength, command);
+  SendRegionChecksumQuery(run, port, base, kFirmwareChecksumLength, command);
   int wait_factor = kChecksumWaitFactor;
   run.clock.Sleep(static_cast<uint32_t>(wait_factor) * kChecksumWaitUnitMs);
   int requeries = 0;
@@ -112,7 +148,7 @@ ChecksumReply ConfirmRegionChecksum(RunContext& run, PortHandle port, uint32_t b
         return ChecksumReply::kMissing;
       }
       ++requeries;
-      SendChecksumQuery(run, port, base, kFirmwareChecksumLength, command);
+      SendRegionChecksumQuery(run, port, base, kFirmwareChecksumLength, command);
       wait_factor += kChecksumWaitFactorStep;
       LogLine(run.window, "redo4 cmd %s (to %d)", command.c_str(), wait_factor);
       run.clock.Sleep(static_cast<uint32_t>(wait_factor) * kChecksumWaitUnitMs);
@@ -133,19 +169,23 @@ ChecksumReply ConfirmRegionChecksum(RunContext& run, PortHandle port, uint32_t b
   return ChecksumReply::kMissing;
 }
 
-// Gives the monitor time to show its prompt after the checksum; every miss
-// but the first is nudged. Whether the prompt came or not, the run goes on.
-void SettleMonitor(RunContext& run, PortHandle port) {
-  for (int wait = 1; wait <= kFirmwareSettleWaits; ++wait) {
-    if (WaitForPrompt(port, MonitorPrompt, nullptr) == 1) return;
-    if (wait > 1) {
-      SendText(port, Nudge);
-      ShortPause(run.clock);
-    }
-  }
-}
-
 }  // namespace
+
+std::string FirmwareImageProblem(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (!std::filesystem::exists(status)) return Format("Firmware image %s not found!", path.c_str());
+  if (!std::filesystem::is_regular_file(status)) {
+    return Format("Firmware image %s is not a regular file!", path.c_str());
+  }
+  const uintmax_t size = std::filesystem::file_size(path, error);
+  if (error || size != kFirmwareRegionBytes) {
+    return Format("Firmware image %s has %llu bytes, not %lu!", path.c_str(),
+                  static_cast<unsigned long long>(error ? 0 : size),
+                  static_cast<unsigned long>(kFirmwareRegionBytes));
+  }
+  return {};
+}
 
 int DownloadFirmwareImage(RunContext& run, PortHandle port) {
   ImageFile image(run.firmware_image_path);
@@ -157,16 +197,17 @@ int DownloadFirmwareImage(RunContext& run, PortHandle port) {
   const uint32_t marker_address = map.base + kFirmwareMarkerOffset;
 
   LogLine(run.window, "Erasing memory...\n");
-  ClearImageMarker(run, port, marker_address, 0);
-  EraseFirmwareRegion(run, port, map);
-  if (run.options.erase_user_flash) EraseUserFlash(run, port, run.options);
+  if (!ClearImageMarker(run, port, marker_address, 0) || !EraseFirmwareRegion(run, port, map)) {
+    return -1;
+  }
+  if (run.options.erase_user_flash && !EraseUserFlash(run, port, run.options)) return -1;
 
   ReplyLine last;
   if (!StartDownloader(run, port, last)) {
     LogLine(run.window, "got NO VQ...%s\n", last.c_str());
     return -1;
   }
-  const TransferResult transfer = TransferImage(run, port, image, map);
+  const FirmwareTransfer transfer = TransferImage(run, port, image, map);
   if (!transfer.acknowledged) return -1;
 
   EndTransfer(run, port);
@@ -175,11 +216,16 @@ int DownloadFirmwareImage(RunContext& run, PortHandle port) {
 
   const ChecksumReply reply = ConfirmRegionChecksum(run, port, map.base, transfer.checksum);
   if (reply == ChecksumReply::kWrong) return -1;
-  SettleMonitor(run, port);
-  const bool marked = reply == ChecksumReply::kConfirmed &&
-                      WriteImageMarker(run, port, marker_address, transfer.checksum, true);
+  // Time for the prompt after the checksum; every miss but the first is
+  // nudged. Whether the prompt came or not, the run goes on.
+  AwaitPromptNudging(port, run.clock, {kFirmwareSettleWaits, 1});
+  bool confirmed = reply == ChecksumReply::kConfirmed &&
+                   WriteImageMarker(run, port, marker_address, transfer.checksum, true);
+  if (confirmed && !map.keep_boot_sector) {
+    confirmed = ConfirmBootSector(run, port, map.base, transfer);
+  }
   LogLine(run.window, "Firmware download complete!\n");
-  return marked ? 0 : -1;
+  return confirmed ? 0 : -1;
 }
 
 }  // namespace r7700

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "link/run_context.h"
 #include "link/serial_port.h"
@@ -40,6 +41,14 @@ inline constexpr int kFirmwareChecksumReads = 30;
 // answered with a nudge.
 inline constexpr int kChecksumTriggerAfterReads = 10;
 inline constexpr int kFirmwareSettleWaits = 6;
+// The monitor sums the 64 KiB boot sector in well under this.
+inline constexpr uint32_t kBootSectorChecksumWaitMs = 400;
+
+// Checked before the port is opened: the image must be a regular file of
+// exactly kFirmwareRegionBytes, as anything else would be found out only
+// after the firmware was erased. Returns an empty text when it is, else a
+// text for the error box that names the file and what is wrong.
+std::string FirmwareImageProblem(const std::string& path);
 
 // Runs the firmware download over the open port with the monitor in charge:
 // clears the old marker, erases the region (and the user flash on request),

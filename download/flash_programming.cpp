@@ -1,5 +1,8 @@
 #include "download/flash_programming.h"
 
+#include <algorithm>
+
+#include "dialogue/monitor_reads.h"
 #include "link/status_log.h"
 #include "link/text_format.h"
 
@@ -24,15 +27,41 @@ void ImageFile::Close() {
   file_ = nullptr;
 }
 
-void ClearImageMarker(RunContext& run, PortHandle port, uint32_t marker_address,
+namespace {
+
+// A refusal among the lines before the prompt means the monitor left memory
+// as it was: the write did not happen.
+bool AwaitWriteAccepted(RunContext& run, PortHandle port, bool* prompted = nullptr) {
+  ReplyLine refusal;
+  const bool prompt = AwaitPromptNudging(port, run.clock, {kPromptWaits, 1}, &refusal);
+  if (prompted != nullptr) *prompted = prompt;
+  if (refusal.view().empty()) return true;
+  LogLine(run.window, "Refused: %s\n", refusal.c_str());
+  return false;
+}
+
+bool ReadBackImageMarker(RunContext& run, PortHandle port, uint32_t marker_address,
+                         const uint8_t* marker) {
+  uint8_t read[kMarkerBytes];
+  if (ReadMonitorMemory(run, port, marker_address, read, kMarkerBytes) &&
+      std::equal(read, read + kMarkerBytes, marker)) {
+    return true;
+  }
+  LogLine(run.window, "Marker not confirmed!\n");
+  return false;
+}
+
+}  // namespace
+
+bool ClearImageMarker(RunContext& run, PortHandle port, uint32_t marker_address,
                       uint32_t extra_first_pause_ms) {
   SendCommand(port, "pf %lx %x\n", static_cast<unsigned long>(marker_address), 0u);
   if (extra_first_pause_ms != 0) run.clock.Sleep(extra_first_pause_ms);
   run.clock.Sleep(kMarkerClearPauseMs);
-  AwaitMonitorPrompt(port, run.clock);
+  if (!AwaitWriteAccepted(run, port)) return false;
   SendCommand(port, "pf %lx %x\n", static_cast<unsigned long>(marker_address + 1), 0u);
   run.clock.Sleep(kMarkerClearPauseMs);
-  AwaitMonitorPrompt(port, run.clock);
+  return AwaitWriteAccepted(run, port);
 }
 
 void SendErase(RunContext& run, PortHandle port, uint32_t base, uint32_t length) {
@@ -41,7 +70,7 @@ void SendErase(RunContext& run, PortHandle port, uint32_t base, uint32_t length)
   ShortPause(run.clock);
 }
 
-void WaitOutErase(RunContext& run, PortHandle port, int ticks) {
+bool WaitOutErase(RunContext& run, PortHandle port, int ticks) {
   // The monitor reports nothing while it erases; the clock stands in for
   // polling and the prompt wait afterwards absorbs any slower erase.
   ShowProgress(run.window, run.progress, 0, ticks);
@@ -49,7 +78,7 @@ void WaitOutErase(RunContext& run, PortHandle port, int ticks) {
     run.clock.Sleep(kEraseTickMs);
     ShowProgress(run.window, run.progress, 1, ticks);
   }
-  AwaitMonitorPrompt(port, run.clock);
+  return AwaitWriteAccepted(run, port);
 }
 
 bool StartDownloader(RunContext& run, PortHandle port, ReplyLine& last) {
@@ -93,8 +122,8 @@ void EndTransfer(RunContext& run, PortHandle port) {
   AwaitMonitorPrompt(port, run.clock);
 }
 
-void SendChecksumQuery(RunContext& run, PortHandle port, uint32_t address, uint32_t length,
-                       std::string& command) {
+void SendRegionChecksumQuery(RunContext& run, PortHandle port, uint32_t address, uint32_t length,
+                             std::string& command) {
   command = Format("crc %lx %lx\n", static_cast<unsigned long>(address),
                    static_cast<unsigned long>(length));
   SendText(port, command);
@@ -116,17 +145,20 @@ ChecksumReply JudgeChecksumLine(RunContext& run, const ReplyLine& line, uint32_t
 bool WriteImageMarker(RunContext& run, PortHandle port, uint32_t marker_address, uint32_t checksum,
                       bool log_missing_prompts) {
   LogLine(run.window, "Writing magic & checksum!\n");
-  const uint8_t marker[4] = {kMarkerMagicJ, kMarkerMagicS, static_cast<uint8_t>(checksum & 0xFF),
-                             static_cast<uint8_t>((checksum >> 8) & 0xFF)};
+  const uint8_t marker[kMarkerBytes] = {kMarkerMagicJ, kMarkerMagicS,
+                                        static_cast<uint8_t>(checksum & 0xFF),
+                                        static_cast<uint8_t>((checksum >> 8) & 0xFF)};
   bool confirmed = true;
-  for (uint32_t i = 0; i < 4; ++i) {
+  for (uint32_t i = 0; i < kMarkerBytes; ++i) {
     SendCommand(port, "pf %lx %x\n", static_cast<unsigned long>(marker_address + i),
                 static_cast<unsigned>(marker[i]));
-    if (AwaitMonitorPrompt(port, run.clock) == 0) continue;
+    bool prompted = false;
+    if (!AwaitWriteAccepted(run, port, &prompted)) confirmed = false;
+    if (prompted) continue;
     confirmed = false;
     if (log_missing_prompts) LogLine(run.window, "pf%u\n", static_cast<unsigned>(i + 1));
   }
-  return confirmed;
+  return confirmed && ReadBackImageMarker(run, port, marker_address, marker);
 }
 
 }  // namespace r7700

@@ -27,6 +27,8 @@ inline constexpr uint32_t kEraseBlockBytes = 0x10000;
 inline constexpr uint32_t kEraseTickMs = 800;  // one progress step of an erase wait
 inline constexpr uint32_t kMarkerClearPauseMs = kLoaderStartPauseMs;
 
+inline constexpr uint32_t kMarkerBytes = 4;
+
 inline constexpr int kDownloaderTries = 5;
 // After the monitor answered "flashload" with its prompt: the short pause,
 // then this one, before the next read.
@@ -77,16 +79,18 @@ inline uint32_t BytesBelow(uint32_t position, uint32_t n, uint32_t limit) {
 
 // Sends "pf <address> 0" for the marker's first two bytes, each followed by
 // the marker-clearing pause and a prompt wait. extra_first_pause_ms goes
-// between the first "pf" and its pause (the language area has one).
-void ClearImageMarker(RunContext& run, PortHandle port, uint32_t marker_address,
+// between the first "pf" and its pause (the language area has one). False
+// (logged) when the monitor refused a write; a missing prompt is no error.
+bool ClearImageMarker(RunContext& run, PortHandle port, uint32_t marker_address,
                       uint32_t extra_first_pause_ms);
 
 // Sends "erase <base> <length> 10000" and makes the short pause.
 void SendErase(RunContext& run, PortHandle port, uint32_t base, uint32_t length);
 
 // Waits an erase out by the clock in ticks of 800 ms, one progress step
-// each, then waits for the monitor's prompt (whose absence is not an error).
-void WaitOutErase(RunContext& run, PortHandle port, int ticks);
+// each, then waits for the monitor's prompt (whose absence is not an
+// error). False (logged) when the monitor refused the erase.
+bool WaitOutErase(RunContext& run, PortHandle port, int ticks);
 
 // Sends "flashload" and makes up to five reads for the downloader's banner;
 // a prompt in its place repeats the command ("redo cmd fload >%s<"), any
@@ -108,8 +112,8 @@ void EndTransfer(RunContext& run, PortHandle port);
 
 // Formats "crc <address> <length>" into command, sends it and makes the
 // short pause.
-void SendChecksumQuery(RunContext& run, PortHandle port, uint32_t address, uint32_t length,
-                       std::string& command);
+void SendRegionChecksumQuery(RunContext& run, PortHandle port, uint32_t address, uint32_t length,
+                             std::string& command);
 
 // Judges a reply line that may carry the monitor's checksum: a line of
 // exactly four characters holding a hexadecimal number is the value, and is
@@ -120,9 +124,11 @@ ChecksumReply JudgeChecksumLine(RunContext& run, const ReplyLine& line, uint32_t
 
 // Logs "Writing magic & checksum!" and programs the four marker bytes, each
 // "pf" followed by a prompt wait. With log_missing_prompts a missing prompt
-// is logged as "pf1".."pf4"; the sequence goes on either way. True only when
-// the monitor answered every "pf": a byte it did not confirm may not be
-// programmed, and an image without its marker must not count as loaded.
+// is logged as "pf1".."pf4"; the sequence goes on either way. Then reads
+// the four bytes back with "dm". True only when the monitor answered every
+// "pf" without refusing one and the bytes read back are the marker: a byte
+// it did not confirm may not be programmed, and an image without its marker
+// must not count as loaded. Every failure is logged.
 bool WriteImageMarker(RunContext& run, PortHandle port, uint32_t marker_address, uint32_t checksum,
                       bool log_missing_prompts);
 

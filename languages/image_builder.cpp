@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
+#include <vector>
 
 #include "link/status_log.h"
 
@@ -45,7 +48,8 @@ int FailWrite(LanguageImageBuilder& builder, const DataPaths& paths, WindowSurfa
 enum class CopyResult { kOk, kOpenFailed, kReadFailed, kWriteFailed };
 
 // Appends the whole file at path to the image through the copy buffer;
-// *copied receives the number of bytes appended.
+// *copied receives the number of bytes appended. It stops once the image is
+// longer than an instrument can take: that image is refused anyway.
 CopyResult AppendFile(LanguageImageBuilder& builder, const std::string& file_name,
                       const std::string& path, uint64_t* copied) {
   *copied = 0;
@@ -53,7 +57,7 @@ CopyResult AppendFile(LanguageImageBuilder& builder, const std::string& file_nam
   std::FILE* source = file_name.empty() ? nullptr : std::fopen(path.c_str(), "rb");
   if (source == nullptr) return CopyResult::kOpenFailed;
   CopyResult result = CopyResult::kOk;
-  for (;;) {
+  while (builder.offset <= kMaxLanguageImageBytes) {
     const size_t got = std::fread(builder.buffer.data(), 1, builder.buffer.size(), source);
     if (got > 0 && std::fwrite(builder.buffer.data(), 1, got, builder.file) != got) {
       result = CopyResult::kWriteFailed;
@@ -90,6 +94,36 @@ bool CopyLanguageFile(LanguageImageBuilder& builder, const DataPaths& paths, Win
   }
   CloseImage(builder);
   return false;
+}
+
+// The names of a row's files in image order.
+std::vector<const std::string*> FilesOf(const LanguageEntry& row) {
+  std::vector<const std::string*> files{&row.first_module_file, &row.second_module_file};
+  if (!HasNoFont(row)) files.push_back(&row.font_file);
+  return files;
+}
+
+// Checks the row's files before any is copied: each must be a regular file
+// (or missing, which the copy reports as it always has), and together they
+// must fit behind what the image already holds. *fits tells the latter.
+bool CheckRowFiles(const LanguageImageBuilder& builder, const DataPaths& paths,
+                   WindowSurface& window, const LanguageEntry& row, bool* fits) {
+  uint64_t total = builder.offset;
+  for (const std::string* name : FilesOf(row)) {
+    if (name->empty()) continue;
+    const std::string path = DataFilePath(paths, *name);
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status)) continue;
+    if (!std::filesystem::is_regular_file(status)) {
+      LogLine(window, "%s is not a regular file!\n", path.c_str());
+      return false;
+    }
+    const uintmax_t size = std::filesystem::file_size(path, error);
+    if (!error) total += size;
+  }
+  *fits = total <= kMaxLanguageImageBytes;
+  return true;
 }
 
 const LanguageEntry* FindCatalogueRow(const LanguageCatalogue& catalogue, std::string_view name) {
@@ -129,13 +163,15 @@ DirectoryBytes EncodeLanguageDirectory(const LanguageDirectory& directory) {
 int BeginLanguageImage(LanguageImageBuilder& builder, LanguageCatalogue& catalogue,
                        const DataPaths& paths, WindowSurface& window) {
   CloseImage(builder);
-  std::remove(paths.temp_image_path.c_str());
+  DiscardLanguageImage(builder, paths);
   LoadLanguageCatalogue(paths, catalogue);
   builder.file = CreateFileExclusive(paths.temp_image_path);
   if (builder.file == nullptr) {
     LogLine(window, "Cannot create temporary file %s!\n", paths.temp_image_path.c_str());
     return -1;
   }
+  builder.created = true;
+  builder.too_large = false;
   builder.directory = LanguageDirectory{};
   builder.slot_count = 0;
   const DirectoryBytes bytes = EncodeLanguageDirectory(builder.directory);
@@ -164,6 +200,15 @@ int AddLanguageToImage(LanguageImageBuilder& builder, const LanguageCatalogue& c
   if (builder.slot_count >= kDirectorySlots) {
     CloseImage(builder);
     return -1;
+  }
+  bool fits = true;
+  if (!CheckRowFiles(builder, paths, window, *row, &fits)) {
+    CloseImage(builder);
+    return -1;
+  }
+  if (!fits) {
+    builder.too_large = true;
+    return 0;
   }
   LanguageSlot& slot = builder.directory[builder.slot_count];
   slot = LanguageSlot{};
@@ -206,14 +251,21 @@ int FinishLanguageImage(LanguageImageBuilder& builder, const DataPaths& paths,
   builder.file = nullptr;
   if (!written) {
     LogLine(window, "Cannot write temporary file %s!\n", paths.temp_image_path.c_str());
-    std::remove(paths.temp_image_path.c_str());
+    DiscardLanguageImage(builder, paths);
     return -1;
   }
-  if (length > kMaxLanguageImageBytes) {
-    std::remove(paths.temp_image_path.c_str());
+  if (builder.too_large || length > kMaxLanguageImageBytes) {
+    DiscardLanguageImage(builder, paths);
     return -1;
   }
   return 0;
+}
+
+void DiscardLanguageImage(LanguageImageBuilder& builder, const DataPaths& paths) {
+  CloseImage(builder);
+  if (!builder.created) return;
+  std::remove(paths.temp_image_path.c_str());
+  builder.created = false;
 }
 
 }  // namespace r7700

@@ -66,23 +66,35 @@ struct LanguageImageBuilder {
   ~LanguageImageBuilder();
 
   std::FILE* file = nullptr;
+  // True from the exclusive creation of the image file until this builder
+  // deletes it: only a file it created is ever deleted.
+  bool created = false;
+  // Set when a language's files would not fit: they are not copied, and
+  // the image is refused as too large when it is finished.
+  bool too_large = false;
   uint64_t offset = 0;  // image length so far, directory included
   size_t slot_count = 0;
   LanguageDirectory directory{};
   std::array<uint8_t, kImageCopyBufferBytes> buffer{};
 };
 
-// Deletes the file at paths.temp_image_path, re-reads the catalogue (its
-// result is not examined: a catalogue not read shows as "not found" later)
-// and creates the image file exclusively, never through a symlink, with a
-// zeroed directory. Returns 0, or -1 after logging
+// Deletes the image an earlier build of this builder created, re-reads the
+// catalogue (its result is not examined: a catalogue not read shows as "not
+// found" later) and creates the image file exclusively, never through a
+// symlink, with a zeroed directory. A file it did not create is never
+// deleted. Returns 0, or -1 after logging
 // "Cannot create temporary file %s!\n" when the file cannot be created (also
-// when a file or link reappears at the path after the delete) or
+// when any file or link holds the path) or
 // "Cannot write temporary file %s!\n" when the directory cannot be written.
 int BeginLanguageImage(LanguageImageBuilder& builder, LanguageCatalogue& catalogue,
                        const DataPaths& paths, WindowSurface& window);
 
-// Appends the language's files and fills the next slot. Returns 0 when added
+// Appends the language's files and fills the next slot. Before anything is
+// copied every file must be a regular file ("%s is not a regular file!\n"
+// with the full path, -1: a FIFO would block the build) and their sizes
+// must fit the image; when they do not, nothing is copied and the image is
+// marked too large (0, FinishLanguageImage refuses it). A copy never runs
+// past the image limit, whatever a file grows to. Returns 0 when added
 // or skipped as a repeat ("Skip language %s!\n"), -1 when the name is not
 // among the catalogue's rows ("Language %s not found!\n"), all slots are in
 // use (no log line), a file cannot be opened ("Cannot open %s!\n",
@@ -99,6 +111,10 @@ int AddLanguageToImage(LanguageImageBuilder& builder, const LanguageCatalogue& c
 // when no image is open.
 int FinishLanguageImage(LanguageImageBuilder& builder, const DataPaths& paths,
                         WindowSurface& window);
+
+// Closes and deletes the image file when this builder created it; a file
+// at the path that it did not create is left alone.
+void DiscardLanguageImage(LanguageImageBuilder& builder, const DataPaths& paths);
 
 // Platform: creates path for writing in binary mode, failing when anything
 // (a file or a symlink, dangling or not) already exists there. Null on

@@ -15,7 +15,7 @@ uint32_t AreaBase(const RunOptions& options) {
   return options.boot_from_ram_card ? kLanguageAreaBase - RamCardOffset : kLanguageAreaBase;
 }
 
-struct TransferResult {
+struct LanguageTransfer {
   bool ok = true;
   uint32_t checksum = 0;
   uint32_t sent_bytes = 0;
@@ -24,8 +24,8 @@ struct TransferResult {
 // Streams the image in 1024-byte LoadBlocks; the downloader acknowledges
 // each with the XOR of its data, and a block is never sent twice. The image
 // file is closed when the transfer ends.
-TransferResult TransferImage(RunContext& run, PortHandle port, ImageFile& image, uint32_t base) {
-  TransferResult result;
+LanguageTransfer TransferImage(RunContext& run, PortHandle port, ImageFile& image, uint32_t base) {
+  LanguageTransfer result;
   LogLine(run.window, "Downloading languages: ");
   uint32_t address = base + kLanguageAreaHeaderBytes;
   const auto image_bytes = static_cast<int32_t>(image.Size());
@@ -73,7 +73,8 @@ TransferResult TransferImage(RunContext& run, PortHandle port, ImageFile& image,
 ChecksumReply ConfirmAreaChecksum(RunContext& run, PortHandle port, uint32_t base,
                                   uint32_t checksum, int& reads) {
   std::string command;
-  SendChecksumQuery(run, port, base + kLanguageAreaHeaderBytes, kLanguageChecksumLength, command);
+  SendRegionChecksumQuery(run, port, base + kLanguageAreaHeaderBytes, kLanguageChecksumLength,
+                          command);
   run.clock.Sleep(kLanguageChecksumWaitMs);
   int requeries = 0;
   ReplyLine line;
@@ -86,8 +87,8 @@ ChecksumReply ConfirmAreaChecksum(RunContext& run, PortHandle port, uint32_t bas
     if (line.BeginsWith(MonitorPrompt)) {
       if (requeries == kMaxChecksumRequeries) return ChecksumReply::kMissing;
       ++requeries;
-      SendChecksumQuery(run, port, base + kLanguageAreaHeaderBytes, kLanguageChecksumLength,
-                        command);
+      SendRegionChecksumQuery(run, port, base + kLanguageAreaHeaderBytes, kLanguageChecksumLength,
+                              command);
       run.clock.Sleep(kLanguageChecksumWaitMs);
       reads = 1;
       continue;
@@ -103,17 +104,6 @@ ChecksumReply ConfirmAreaChecksum(RunContext& run, PortHandle port, uint32_t bas
   return ChecksumReply::kMissing;
 }
 
-// Waits for the prompt while the read count of the checksum stays below 6;
-// every miss is nudged.
-void SettleMonitor(RunContext& run, PortHandle port, int reads) {
-  while (reads < kLanguageSettleReads) {
-    if (WaitForPrompt(port, MonitorPrompt, nullptr) == 1) return;
-    SendText(port, Nudge);
-    ++reads;
-    ShortPause(run.clock);
-  }
-}
-
 }  // namespace
 
 int DownloadLanguageImage(RunContext& run, PortHandle port) {
@@ -125,10 +115,10 @@ int DownloadLanguageImage(RunContext& run, PortHandle port) {
   const uint32_t base = AreaBase(run.options);
 
   LogLine(run.window, "Erasing languages ...\n");
-  ClearImageMarker(run, port, base, kLanguageMarkerExtraPauseMs);
+  if (!ClearImageMarker(run, port, base, kLanguageMarkerExtraPauseMs)) return -1;
   SetProgressCaption(run.window, "Erasing ...");
   SendErase(run, port, base, kLanguageAreaBytes);
-  WaitOutErase(run, port, kLanguageEraseTicks);
+  if (!WaitOutErase(run, port, kLanguageEraseTicks)) return -1;
   LogLine(run.window, "Erased !\n");
 
   ReplyLine last;
@@ -136,7 +126,7 @@ int DownloadLanguageImage(RunContext& run, PortHandle port) {
     LogLine(run.window, "Cannot initialize download!\n");
     return -1;
   }
-  const TransferResult transfer = TransferImage(run, port, image, base);
+  const LanguageTransfer transfer = TransferImage(run, port, image, base);
   if (!transfer.ok) return -1;
 
   EndTransfer(run, port);
@@ -145,7 +135,9 @@ int DownloadLanguageImage(RunContext& run, PortHandle port) {
   int reads = 0;
   const ChecksumReply reply = ConfirmAreaChecksum(run, port, base, transfer.checksum, reads);
   if (reply == ChecksumReply::kWrong) return -1;
-  SettleMonitor(run, port, reads);
+  // The prompt waits go on counting the checksum's reads while they stay
+  // below 6; every miss is nudged.
+  AwaitPromptNudging(port, run.clock, {kLanguageSettleReads - reads, 0});
   bool marked = false;
   if (reply == ChecksumReply::kConfirmed) {
     marked = WriteImageMarker(run, port, base, transfer.checksum, false);

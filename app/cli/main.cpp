@@ -70,8 +70,8 @@ int UpdateInstrument(const CliOptions& options, SerialBackend& backend, Clock& c
 
   const int result = UpdateRun(app, services, window);
   window.EndProgressLine();
-  // Only a run creates the temporary image; no run, no file of ours there.
-  std::remove(app.paths.temp_image_path.c_str());
+  // Only the image this run created is deleted, never a file it found.
+  DiscardLanguageImage(app.image_builder, app.paths);
   return RunExitStatus(result);
 }
 

@@ -101,7 +101,7 @@ void AskToAbortRun(MainWindow& win) {
 // the program ends without saving the settings. Nothing writes the
 // temporary language image now, so it is removed as at a normal end.
 void EndWithoutSaving(MainWindow& win) {
-  DeleteFileA(win.app.paths.temp_image_path.c_str());
+  DiscardLanguageImage(win.app.image_builder, win.app.paths);
   ExitProcess(0);
 }
 

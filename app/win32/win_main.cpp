@@ -41,6 +41,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   MainWindow win(instance, ResolveDataPaths(), TimeScaleFromEnvironment(nullptr));
   DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc,
                   reinterpret_cast<LPARAM>(&win));
-  DeleteFileA(win.app.paths.temp_image_path.c_str());
+  DiscardLanguageImage(win.app.image_builder, win.app.paths);
   return 0;
 }

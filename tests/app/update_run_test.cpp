@@ -65,8 +65,9 @@ TEST(UpdateRunConfirm, NoAtVerifyEndsQuietly) {
   EXPECT_EQ(rig.window.success_boxes(), 0);
 }
 
-// Both download boxes clear: the run still builds the image, connects at the
-// chosen speed over a port opened at 19200, and reboots.
+// The languages only: the run builds the image, connects at the chosen
+// speed over a port opened at 19200, loads the languages and reboots; the
+// firmware is left alone.
 class UpdateRunSpeed : public ::testing::TestWithParam<int> {};
 
 TEST_P(UpdateRunSpeed, ConnectsRebootsAndShowsSuccess) {
@@ -79,6 +80,7 @@ TEST_P(UpdateRunSpeed, ConnectsRebootsAndShowsSuccess) {
   rig.window.SetChecked(IDC_BOOT_RAMCARD, true);
   rig.window.SetChecked(IDC_DOWNLOAD_BOOT_SECTOR, true);
   rig.window.SetChecked(IDC_ERASE_USER_FLASH, true);
+  rig.window.SetChecked(IDC_DOWNLOAD_LANGUAGES, true);
 
   EXPECT_EQ(rig.Run(), kRunSucceeded) << rig.Log();
   EXPECT_EQ(rig.BoxTexts(), Texts({kVerifyText}));
@@ -90,8 +92,8 @@ TEST_P(UpdateRunSpeed, ConnectsRebootsAndShowsSuccess) {
   EXPECT_TRUE(rig.Sent().ends_with("\nreboot\n"));
   EXPECT_EQ(LastCommand(rig.instrument), "reboot");
   EXPECT_TRUE(rig.instrument.MakeReport().rebooted);
-  EXPECT_FALSE(AnyCommandStartsWith(rig.instrument, "erase"));
-  EXPECT_FALSE(AnyCommandStartsWith(rig.instrument, "flashload"));
+  EXPECT_FALSE(AnyCommandStartsWith(rig.instrument, "erase 24"));
+  EXPECT_TRUE(AnyCommandStartsWith(rig.instrument, "erase 2300000 100000"));
   EXPECT_TRUE(rig.Log().starts_with("Preparing languages ...\r\nInitializing connection ...\r\n"));
   EXPECT_TRUE(rig.folder.Exists("lng1"));
   EXPECT_TRUE(rig.app.run_options.boot_from_ram_card);
@@ -104,6 +106,7 @@ INSTANTIATE_TEST_SUITE_P(ChosenRates, UpdateRunSpeed, ::testing::Values(0, 1, 2,
 
 TEST(UpdateRunRetry, CablePluggedInBeforeYesGoesOnOnTheSamePort) {
   RunRig rig;
+  rig.window.SetChecked(IDC_DOWNLOAD_LANGUAGES, true);
   rig.cable.plugged = false;
   rig.window.set_answerer([&](const ShownBox& box) {
     if (box.caption == "Connection Failed!") rig.cable.plugged = true;
@@ -129,6 +132,7 @@ class UpdateRunUnidentified : public ::testing::Test {
     config.faults.silent = true;
     return config;
   }
+  void SetUp() override { rig_.window.SetChecked(IDC_DOWNLOAD_LANGUAGES, true); }
   RunRig rig_{Silent()};
 };
 
@@ -158,14 +162,18 @@ TEST_F(UpdateRunUnidentified, SecondSilenceAborts) {
 struct ImageFailure {
   const char* name;
   void (*arrange)(RunRig&);
-  std::string_view box;
+  std::string (*box)(RunRig&);
   std::string (*log)(RunRig&);
 };
+
+std::string NoLog(RunRig&) {
+  return "";
+}
 
 const ImageFailure kImageFailures[] = {
     {"CannotCreateImage",
      [](RunRig& rig) { rig.app.paths.temp_image_path = rig.folder.Path("gone/lng1").string(); },
-     "Error initializing the languages!",
+     [](RunRig&) { return std::string("Error initializing the languages!"); },
      [](RunRig& rig) {
        return "Preparing languages ...\r\nCannot create temporary file " +
               rig.folder.Path("gone/lng1").string() + "!\r\n";
@@ -180,31 +188,57 @@ const ImageFailure kImageFailures[] = {
        std::filesystem::remove(rig.folder.Path("data/fra1.bin"));
        rig.app.selected[2] = 3;
      },
-     "Error building the languages!",
+     [](RunRig&) { return std::string("Error building the languages!"); },
      [](RunRig&) {
        return std::string("Preparing languages ...\r\nLanguage Deutsch not found!\r\n");
      }},
     {"ModuleMissing",
      [](RunRig& rig) { std::filesystem::remove(rig.folder.Path("data/deu2.bin")); },
-     "Error building the languages!",
+     [](RunRig&) { return std::string("Error building the languages!"); },
      [](RunRig& rig) {
        return "Preparing languages ...\r\nCannot open " +
               DataFilePath(rig.folder.paths(), "deu2.bin") + "!\r\n";
      }},
     {"TooLarge", [](RunRig& rig) { rig.folder.WriteData("deu1.bin", std::string(0x100000, 'd')); },
-     "Selected languages too large!\nPlease deselect one language!",
+     [](RunRig&) {
+       return std::string("Selected languages too large!\nPlease deselect one language!");
+     },
      [](RunRig&) { return std::string("Preparing languages ...\r\n"); }},
+    // Checked before the image is built: nothing to do is no success, and an
+    // image of the wrong size would be found out only after the erase.
+    {"NothingChosen", [](RunRig& rig) { rig.window.SetChecked(IDC_DOWNLOAD_FIRMWARE, false); },
+     [](RunRig&) {
+       return std::string(
+           "Nothing to download!\nPlease choose the firmware, the languages or both!");
+     },
+     NoLog},
+    {"FirmwareOneByteShort",
+     [](RunRig& rig) { rig.folder.WriteData("vqvesk.bin", std::string(0x3FFFFF, 'x')); },
+     [](RunRig& rig) {
+       return "Firmware image " + rig.app.paths.firmware_path + " has 4194303 bytes, not 4194304!";
+     },
+     NoLog},
+    {"FirmwareIsAFolder",
+     [](RunRig& rig) {
+       std::filesystem::remove(rig.folder.Path("data/vqvesk.bin"));
+       std::filesystem::create_directory(rig.folder.Path("data/vqvesk.bin"));
+     },
+     [](RunRig& rig) {
+       return "Firmware image " + rig.app.paths.firmware_path + " is not a regular file!";
+     },
+     NoLog},
 };
 
 class UpdateRunImage : public ::testing::TestWithParam<ImageFailure> {};
 
 TEST_P(UpdateRunImage, StopsBeforeThePortIsOpened) {
   RunRig rig;
+  rig.window.SetChecked(IDC_DOWNLOAD_FIRMWARE, true);
   GetParam().arrange(rig);
   ASSERT_FALSE(rig.window.IsChecked(IDC_DOWNLOAD_LANGUAGES));
 
   EXPECT_EQ(rig.Run(), kRunFailed);
-  ASSERT_EQ(rig.BoxTexts(), Texts({kVerifyText, GetParam().box}));
+  ASSERT_EQ(rig.BoxTexts(), Texts({kVerifyText, GetParam().box(rig)}));
   EXPECT_EQ(rig.window.boxes()[1].caption, "Error!");
   EXPECT_EQ(rig.window.boxes()[1].icon, BoxIcon::kError);
   EXPECT_EQ(rig.window.boxes()[1].buttons, BoxButtons::kOk);
@@ -219,6 +253,7 @@ INSTANTIATE_TEST_SUITE_P(Failures, UpdateRunImage, ::testing::ValuesIn(kImageFai
 
 TEST(UpdateRunPort, BusyPortShowsBothBoxes) {
   RunRig rig;
+  rig.window.SetChecked(IDC_DOWNLOAD_LANGUAGES, true);
   const std::unique_ptr<SerialConnection> other_program = rig.sim_backend.Open("SIM");
   ASSERT_NE(other_program, nullptr);
 

@@ -80,6 +80,9 @@ TEST_P(FirmwareMapTest, ProgramsRegionAndMarker) {
   expected.insert(expected.end(),
                   {"flashload", crc, PfLine(marker, 0x4a), PfLine(marker + 1, 0x53),
                    PfLine(marker + 2, checksum & 0xFF), PfLine(marker + 3, checksum >> 8)});
+  // Read back: the marker, and the boot sector when it was sent.
+  expected.push_back("dm " + test::Hex(marker));
+  if (whole) expected.push_back("crc " + test::Hex(base + 0x3F0000) + " 10001");
   const std::vector<WireItem> wire = rig.Wire();
   EXPECT_EQ(CommandLines(wire), expected);
 

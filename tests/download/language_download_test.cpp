@@ -62,7 +62,8 @@ TEST_P(LanguageAreaTest, ProgramsAreaAndMarker) {
                                           PfLine(base, 0x4a),
                                           PfLine(base + 1, 0x53),
                                           PfLine(base + 2, checksum & 0xFF),
-                                          PfLine(base + 3, checksum >> 8)};
+                                          PfLine(base + 3, checksum >> 8),
+                                          "dm " + test::Hex(base)};
   const std::vector<WireItem> wire = rig.Wire();
   EXPECT_EQ(CommandLines(wire), expected);
 

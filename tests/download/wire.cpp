@@ -67,4 +67,10 @@ std::string PfLine(uint32_t address, uint32_t value) {
   return text;
 }
 
+std::string Hex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%lx", static_cast<unsigned long>(value));
+  return text;
+}
+
 }  // namespace r7700::test

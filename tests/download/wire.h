@@ -31,4 +31,7 @@ std::vector<WireItem> LoadBlocks(const std::vector<WireItem>& items);
 // Command lines as "pf 3fefffc 4a" for an address and a byte value.
 std::string PfLine(uint32_t address, uint32_t value);
 
+// A number as the tool writes it into a command: lower-case hex, no prefix.
+std::string Hex(uint32_t value);
+
 }  // namespace r7700::test

@@ -1,6 +1,7 @@
 #include "languages/image_builder.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -165,12 +166,29 @@ TEST_F(ImageBuilderTest, MissingLanguagesAndFilesAreLogged) {
   EXPECT_EQ(Log(), "Cannot open " + DataPath("") + "!\r\n");
 }
 
+// A directory or a FIFO among the files is refused before anything is
+// copied: the FIFO would block the build for good.
 TEST_F(ImageBuilderTest, UnreadableFileFailsTheBuild) {
   std::filesystem::remove(folder_.Path("data/font1.bin"));
   std::filesystem::create_directory(folder_.Path("data/font1.bin"));
   ASSERT_EQ(Begin(), 0);
   EXPECT_EQ(Add("English"), -1);
-  EXPECT_EQ(Log(), "Cannot read " + DataPath("font1.bin") + "!\r\n");
+  EXPECT_EQ(Log(), DataPath("font1.bin") + " is not a regular file!\r\n");
+
+  std::filesystem::remove(folder_.Path("data/font1.bin"));
+  ASSERT_EQ(mkfifo(folder_.Path("data/font1.bin").c_str(), 0600), 0);
+  ASSERT_EQ(Begin(), 0);
+  EXPECT_EQ(Add("English"), -1);
+}
+
+// Files whose sizes cannot fit are not copied at all; the image is refused
+// as too large when it is finished.
+TEST_F(ImageBuilderTest, OversizedFileIsNeverCopied) {
+  std::filesystem::resize_file(folder_.Path("data/font1.bin"), uintmax_t{5} << 30);
+  ASSERT_EQ(Begin(), 0);
+  EXPECT_EQ(Add("English"), 0);
+  EXPECT_EQ(Finish(), -1);
+  EXPECT_FALSE(std::filesystem::exists(folder_.paths().temp_image_path));
 }
 
 TEST_F(ImageBuilderTest, MissingCatalogueFindsNothing) {
@@ -197,12 +215,22 @@ TEST_F(ImageBuilderTest, PlantedLinkIsNeverFollowed) {
   EXPECT_EQ(CreateFileExclusive(folder_.paths().temp_image_path), nullptr);
   EXPECT_EQ(folder_.Read("victim"), "precious");
 
-  // Begin deletes the link itself, not its target, and builds a fresh file.
+  // Begin deletes no name it did not create: the build fails instead.
+  EXPECT_EQ(Begin(), -1);
+  EXPECT_EQ(folder_.Read("victim"), "precious");
+  EXPECT_TRUE(std::filesystem::is_symlink(folder_.Path("lng1")));
+  DiscardLanguageImage(builder_, folder_.paths());
+  EXPECT_TRUE(std::filesystem::is_symlink(folder_.Path("lng1")));
+
+  // What it created it deletes, on the next build and when discarded.
+  std::filesystem::remove(folder_.Path("lng1"));
   ASSERT_EQ(Begin(), 0);
   ASSERT_EQ(Finish(), 0);
-  EXPECT_EQ(folder_.Read("victim"), "precious");
-  EXPECT_FALSE(std::filesystem::is_symlink(folder_.Path("lng1")));
+  ASSERT_EQ(Begin(), 0);
+  ASSERT_EQ(Finish(), 0);
   EXPECT_EQ(Image(), std::string(220, '\0'));
+  DiscardLanguageImage(builder_, folder_.paths());
+  EXPECT_FALSE(std::filesystem::exists(folder_.Path("lng1")));
 }
 
 TEST_F(ImageBuilderTest, UncreatableTemporaryFileIsReported) {
