@@ -3,12 +3,12 @@
 // run share. One object, owned by the front end and passed by reference.
 #pragma once
 
-#include "app/data_paths.h"
 #include "app/profile_store.h"
 #include "app/settings.h"
 #include "languages/catalogue.h"
 #include "languages/image_builder.h"
 #include "link/clock.h"
+#include "link/data_paths.h"
 #include "link/run_context.h"
 #include "link/serial_backend.h"
 #include "link/serial_port.h"

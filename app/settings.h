@@ -15,9 +15,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/data_paths.h"
 #include "app/profile_store.h"
 #include "languages/catalogue.h"
+#include "link/data_paths.h"
 #include "link/window_surface.h"
 
 namespace r7700 {

@@ -9,9 +9,9 @@
 #include <string>
 #include <system_error>
 
-#include "app/data_paths.h"
 #include "fuzz/check.h"
 #include "languages/catalogue.h"
+#include "link/data_paths.h"
 #include "link/error_report.h"
 #include "link/memory_window.h"
 

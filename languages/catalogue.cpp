@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-#include "app/resources/resource.h"
+#include "link/control_ids.h"
 #include "link/error_report.h"
 
 namespace r7700 {

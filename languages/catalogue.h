@@ -28,7 +28,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/data_paths.h"
+#include "link/data_paths.h"
 #include "link/window_surface.h"
 
 namespace r7700 {

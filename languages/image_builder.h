@@ -24,8 +24,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/data_paths.h"
 #include "languages/catalogue.h"
+#include "link/data_paths.h"
 #include "link/window_surface.h"
 
 namespace r7700 {

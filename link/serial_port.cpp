@@ -1,6 +1,6 @@
 #include "link/serial_port.h"
 
-#include "app/resources/resource.h"
+#include "link/control_ids.h"
 #include "link/error_report.h"
 #include "link/text_format.h"
 #include "link/window_surface.h"

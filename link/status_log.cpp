@@ -3,8 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "app/resources/resource.h"
 #include "link/clock.h"
+#include "link/control_ids.h"
 #include "link/text_format.h"
 #include "link/window_surface.h"
 

@@ -1,5 +1,5 @@
 // The window surface seam: everything the core does to the main window goes
-// through this interface, keyed by the control ids of app/resources/resource.h.
+// through this interface, keyed by the control ids of link/control_ids.h.
 // The Windows program implements it with messages sent to the real dialog;
 // the command-line program and the tests keep the controls in memory.
 #pragma once

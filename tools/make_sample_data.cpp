@@ -18,10 +18,10 @@
 #include <system_error>
 #include <vector>
 
-#include "app/data_paths.h"
 #include "app/settings.h"
 #include "download/firmware_download.h"
 #include "languages/image_builder.h"
+#include "link/data_paths.h"
 
 namespace r7700 {
 namespace {

@@ -8,10 +8,10 @@
 #include <memory>
 
 #include "app/app_state.h"
-#include "app/data_paths.h"
 #include "app/profile_store.h"
 #include "app/win32/win32_window.h"
 #include "link/clock.h"
+#include "link/data_paths.h"
 #include "link/serial_backend.h"
 
 namespace r7700 {

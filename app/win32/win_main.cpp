@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "app/data_paths.h"
 #include "app/resources/resource.h"
 #include "app/win32/main_dialog.h"
 #include "link/clock.h"
+#include "link/data_paths.h"
 
 namespace r7700 {
 namespace {

@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "app/resources/resource.h"
 #include "dialogue/loader_verification.h"
 #include "link/clock.h"
+#include "link/control_ids.h"
 #include "link/memory_window.h"
 #include "link/run_context.h"
 #include "link/text_format.h"

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "app/resources/resource.h"
 #include "link/clock.h"
+#include "link/control_ids.h"
 #include "link/memory_window.h"
 #include "link/run_context.h"
 #include "link/serial_port.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/data_paths.h"
+#include "link/data_paths.h"
 
 namespace r7700 {
 

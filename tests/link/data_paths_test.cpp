@@ -1,4 +1,4 @@
-#include "app/data_paths.h"
+#include "link/data_paths.h"
 
 #include <gtest/gtest.h>
 

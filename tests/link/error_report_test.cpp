@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/resources/resource.h"
+#include "link/control_ids.h"
 #include "link/memory_window.h"
 
 namespace r7700 {

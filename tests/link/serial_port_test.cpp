@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/resources/resource.h"
+#include "link/control_ids.h"
 #include "link/memory_window.h"
 #include "tests/link/fake_serial.h"
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "app/resources/resource.h"
 #include "link/clock.h"
+#include "link/control_ids.h"
 #include "link/memory_window.h"
 
 namespace r7700 {

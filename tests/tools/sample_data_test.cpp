@@ -16,12 +16,12 @@
 
 #include <gtest/gtest.h>
 
-#include "app/data_paths.h"
 #include "app/profile_file.h"
 #include "app/settings.h"
 #include "download/firmware_download.h"
 #include "languages/catalogue.h"
 #include "languages/image_builder.h"
+#include "link/data_paths.h"
 #include "link/memory_window.h"
 
 namespace r7700 {

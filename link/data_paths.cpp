@@ -1,9 +1,9 @@
-#include "app/data_paths.h"
+#include "link/data_paths.h"
 
 #include <filesystem>
 #include <system_error>
 
-#include "app/data_paths_platform.h"
+#include "link/data_paths_platform.h"
 #include "link/text_format.h"
 
 namespace r7700 {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/data_paths_platform.h"
+#include "link/data_paths_platform.h"
 
 namespace r7700 {
 namespace {
