@@ -36,32 +36,20 @@ constexpr std::string_view kNothingChosenText =
 
 // Every input the run will use is checked before the port is opened, so a
 // bad file never costs the instrument its firmware.
-int CheckInputs(const RunContext& run) {
-  const bool firmware = run.window.IsChecked(IDC_DOWNLOAD_FIRMWARE);
-  if (!firmware && !run.window.IsChecked(IDC_DOWNLOAD_LANGUAGES)) {
-    ShowRunError(run.window, kNothingChosenText);
+int CheckInputs(WindowSurface& window, const std::string& firmware_path) {
+  const bool firmware = window.IsChecked(IDC_DOWNLOAD_FIRMWARE);
+  if (!firmware && !window.IsChecked(IDC_DOWNLOAD_LANGUAGES)) {
+    ShowRunError(window, kNothingChosenText);
     return kRunFailed;
   }
   if (firmware) {
-    const std::string problem = FirmwareImageProblem(run.firmware_image_path);
+    const std::string problem = FirmwareImageProblem(firmware_path);
     if (!problem.empty()) {
-      ShowRunError(run.window, problem);
+      ShowRunError(window, problem);
       return kRunFailed;
     }
   }
   return kRunSucceeded;
-}
-
-// Clears the log before the question and again after Yes, so a declined run
-// leaves it empty and a confirmed one starts from a clean page.
-bool ConfirmConnected(WindowSurface& window) {
-  window.SetText(IDC_STATUS_LOG, "");
-  if (window.ShowBox(kVerifyText, kVerifyCaption, BoxIcon::kWarning, BoxButtons::kYesNo) !=
-      BoxAnswer::kYes) {
-    return false;
-  }
-  window.SetText(IDC_STATUS_LOG, "");
-  return true;
 }
 
 // The name behind a language slot; a slot outside the table has none, which
@@ -125,15 +113,18 @@ int Connect(RunContext& run, PortHandle port, int32_t baud) {
 
 // The boxes are read only now: they are disabled during the run, so they
 // still hold what they held at Start.
-int RunDownloads(RunContext& run, PortHandle port) {
-  if (run.window.IsChecked(IDC_DOWNLOAD_FIRMWARE) && DownloadFirmwareImage(run, port) < 0) {
+int RunDownload(RunContext& run, PortHandle port, int box, int (*download)(RunContext&, PortHandle),
+                StageOutcome* outcome) {
+  if (!run.window.IsChecked(box)) {
+    *outcome = StageOutcome::kNotChosen;
+    return kRunSucceeded;
+  }
+  if (download(run, port) < 0) {
+    *outcome = StageOutcome::kFailed;
     ShowRunError(run.window, kDownloadFailedText);
     return kRunFailed;
   }
-  if (run.window.IsChecked(IDC_DOWNLOAD_LANGUAGES) && DownloadLanguageImage(run, port) < 0) {
-    ShowRunError(run.window, kDownloadFailedText);
-    return kRunFailed;
-  }
+  *outcome = StageOutcome::kDone;
   return kRunSucceeded;
 }
 
@@ -147,40 +138,68 @@ void RebootInstrument(PortHandle port) {
 }
 
 // Everything that happens on the open port.
-int ConnectAndUpdate(RunContext& run, PortHandle port, int32_t baud) {
+int ConnectAndUpdate(RunContext& run, PortHandle port, int32_t baud, PortRunReport& report) {
   if (Connect(run, port, baud) != kRunSucceeded) return kRunFailed;
-  if (RunDownloads(run, port) != kRunSucceeded) return kRunFailed;
+  report.connected = true;
+  if (RunDownload(run, port, IDC_DOWNLOAD_FIRMWARE, DownloadFirmwareImage, &report.firmware) !=
+      kRunSucceeded) {
+    return kRunFailed;
+  }
+  if (RunDownload(run, port, IDC_DOWNLOAD_LANGUAGES, DownloadLanguageImage, &report.languages) !=
+      kRunSucceeded) {
+    return kRunFailed;
+  }
   RebootInstrument(port);
   return kRunSucceeded;
 }
 
 }  // namespace
 
-int UpdateRun(AppState& app, Services& services, WindowSurface& window) {
-  const int32_t baud = SelectedBaud(window);
-  // A fresh context: the progress counters start from 0 on every run.
-  RunContext run{window, services.clock,          {},
-                 {},     app.paths.firmware_path, app.paths.temp_image_path};
+bool ConfirmConnected(WindowSurface& window) {
+  window.SetText(IDC_STATUS_LOG, "");
+  if (window.ShowBox(kVerifyText, kVerifyCaption, BoxIcon::kWarning, BoxButtons::kYesNo) !=
+      BoxAnswer::kYes) {
+    return false;
+  }
+  window.SetText(IDC_STATUS_LOG, "");
+  return true;
+}
 
-  if (!ConfirmConnected(window)) return kRunDeclined;
-  if (CheckInputs(run) != kRunSucceeded) return kRunFailed;
+int PrepareRun(AppState& app, WindowSurface& window) {
+  if (CheckInputs(window, app.paths.firmware_path) != kRunSucceeded) return kRunFailed;
   if (BuildLanguageImage(app, window) != kRunSucceeded) return kRunFailed;
-
   app.run_options = ReadRunOptions(app.settings.mode, window);
-  run.options = app.run_options;
+  return kRunSucceeded;
+}
 
+int UpdateOnPort(RunContext& run, SerialBackend& serial, const std::string& port_name, int32_t baud,
+                 PortRunReport* report) {
+  PortRunReport ignored;
+  PortRunReport& done = report != nullptr ? *report : ignored;
   // The instrument always starts at 19200 baud; the chosen speed is set
   // only once the monitor is in charge.
-  OwnedPort port =
-      OpenPort(services.serial, window, SelectedPortName(app.ports, window), kOpeningBaud);
+  OwnedPort port = OpenPort(serial, run.window, port_name, kOpeningBaud);
   if (port == nullptr) {
-    ShowRunError(window, kPortNotOpenedText);
+    ShowRunError(run.window, kPortNotOpenedText);
     return kRunFailed;
   }
-  const int result = ConnectAndUpdate(run, port.get(), baud);
+  const int result = ConnectAndUpdate(run, port.get(), baud, done);
   ClosePort(port);
-  if (result != kRunSucceeded) return kRunFailed;
+  return result;
+}
 
+int UpdateRun(AppState& app, Services& services, WindowSurface& window) {
+  const int32_t baud = SelectedBaud(window);
+  if (!ConfirmConnected(window)) return kRunDeclined;
+  if (PrepareRun(app, window) != kRunSucceeded) return kRunFailed;
+
+  // A fresh context: the progress counters start from 0 on every run.
+  RunContext run{window,          services.clock,          {},
+                 app.run_options, app.paths.firmware_path, app.paths.temp_image_path};
+  if (UpdateOnPort(run, services.serial, SelectedPortName(app.ports, window), baud, nullptr) !=
+      kRunSucceeded) {
+    return kRunFailed;
+  }
   window.ShowSuccess();
   return kRunSucceeded;
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "app/app_state.h"
@@ -32,5 +33,32 @@ inline constexpr uint32_t kRebootReplyLimit = 63;
 // chosen, and closed on every path once it was open. A language slot that
 // names no row of app.choices fails the image build like an unknown name.
 int UpdateRun(AppState& app, Services& services, WindowSurface& window);
+
+// The stages of UpdateRun, for front ends that put them together otherwise
+// (several instruments at once share one question and one image).
+
+// Clears the log, asks the Verify question and, on Yes, clears the log
+// again; false on No.
+bool ConfirmConnected(WindowSurface& window);
+
+// Checks the inputs (a download chosen, a sound firmware image), builds the
+// language image at app.paths.temp_image_path and fills app.run_options
+// from the option boxes; kRunFailed after its box.
+int PrepareRun(AppState& app, WindowSurface& window);
+
+// How far each stage on the port came.
+enum class StageOutcome { kNotReached, kNotChosen, kDone, kFailed };
+struct PortRunReport {
+  bool connected = false;
+  StageOutcome firmware = StageOutcome::kNotReached;
+  StageOutcome languages = StageOutcome::kNotReached;
+};
+
+// Opens port_name at 19200 baud, connects at baud (with the retry offer),
+// runs the downloads that run.window's boxes ask for, reboots, and closes
+// the port on every path. kRunSucceeded, or kRunFailed after its box. The
+// SUCCESS box is left to the caller. report may be null.
+int UpdateOnPort(RunContext& run, SerialBackend& serial, const std::string& port_name, int32_t baud,
+                 PortRunReport* report);
 
 }  // namespace r7700

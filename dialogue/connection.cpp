@@ -60,9 +60,11 @@ IdentifyResult IdentifyInstrument(RunContext& run, PortHandle port) {
     if (a.BeginsWith(EndMarker)) ReadReply(port, a);
     // The application's first answers after power-up are not trusted.
     if (IsApplicationAnswer(a, b) && query >= kFirstAcceptedIdentify) {
+      run.identity = a.view();
       return IdentifyResult::kIdApplication;
     }
     if (a.BeginsWith(MonitorIdentification) || b.BeginsWith(MonitorIdentification)) {
+      run.identity = (a.BeginsWith(MonitorIdentification) ? a : b).view();
       return IdentifyResult::kIdMonitor;
     }
   }

@@ -37,6 +37,7 @@ inline constexpr int kFirstAcceptedBaudPrompt = 3;
 
 // Sends "*idn?" up to 6 times and classifies the answers. An application
 // answer counts from the third query on, the monitor's from the first.
+// The line that identified the instrument goes to run.identity.
 IdentifyResult IdentifyInstrument(RunContext& run, PortHandle port);
 
 // 0 when the instrument reports a mains supply ("AC<END>" or "CHAR<END>",

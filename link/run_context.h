@@ -26,6 +26,9 @@ struct RunContext {
   RunOptions options{};
   std::string firmware_image_path{};
   std::string language_image_path{};
+  // What the instrument said it is, once identified: the application's
+  // identification line, or the monitor's when that answered.
+  std::string identity{};
 };
 
 }  // namespace r7700

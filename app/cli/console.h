@@ -9,4 +9,7 @@ namespace r7700::cli {
 
 bool IsTerminal(std::FILE* stream);
 
+// The width of the terminal behind stream; fallback when it has none.
+int TerminalColumns(std::FILE* stream, int fallback);
+
 }  // namespace r7700::cli

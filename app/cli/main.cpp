@@ -12,6 +12,7 @@
 #include "app/cli/apply_options.h"
 #include "app/cli/console.h"
 #include "app/cli/options.h"
+#include "app/cli/several_ports.h"
 #include "app/cli/terminal_window.h"
 #include "app/language_lists.h"
 #include "app/startup.h"
@@ -68,6 +69,11 @@ int UpdateInstrument(const CliOptions& options, SerialBackend& backend, Clock& c
   }
   if (!notice.empty()) Complain(notice);
 
+  if (options.ports.size() > 1) {
+    const int status = UpdateSeveralInstruments(options, app, services, window);
+    std::remove(app.paths.temp_image_path.c_str());
+    return status;
+  }
   const int result = UpdateRun(app, services, window);
   window.EndProgressLine();
   // Only the image this run created is deleted, never a file it found.

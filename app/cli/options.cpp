@@ -23,6 +23,12 @@ const std::string_view kUsageText =
     "\n"
     "  --port NAME      the serial port, used as named (/dev/ttyUSB0, COM3, a pty);\n"
     "                   default: the first free port\n"
+    "                   Given more than once: the instruments on all these ports\n"
+    "                   are updated at once, after one confirmation for all (which\n"
+    "                   also accepts each port's retry offer); a summary table\n"
+    "                   ends the run, exit status 0 only when every one succeeded\n"
+    "  --log-dir DIR    with several ports: one log file per port in DIR, named\n"
+    "                   after the port and the start time\n"
     "  --baud RATE      link speed after connecting: 9600, 19200, 38400, 57600 or\n"
     "                   115200 (default 19200); the port always opens at 19200\n"
     "  --home DIR       the folder that stands in for the program's own: the\n"
@@ -47,7 +53,7 @@ const std::string_view kUsageText =
     "  --list-ports     print the free serial ports, one a line, and exit\n"
     "  --help           this text\n"
     "  --version        the program's version\n"
-    "Each option may be given once (--lang up to four times).\n"
+    "Each option may be given once (--lang up to four times, --port once per port).\n"
     "\n"
     "stdout carries the status log as the run writes it, with LF line ends where\n"
     "the window shows CR LF; message boxes go to stderr as \"CAPTION: text\", and a\n"
@@ -84,8 +90,8 @@ constexpr std::array<OptionFlag, 8> kOptionFlags{{
     {"--no-erase-user-flash", "--erase-user-flash", &CliOptions::erase_user_flash, false},
 }};
 
-constexpr std::array<std::string_view, 5> kValuedOptions{"--port", "--baud", "--home", "--lang",
-                                                         "--boot-from"};
+constexpr std::array<std::string_view, 6> kValuedOptions{"--port", "--baud",      "--home",
+                                                         "--lang", "--boot-from", "--log-dir"};
 constexpr size_t kLinkSpeeds = 5;  // the table's entries before its end marker
 
 class Parser {
@@ -107,9 +113,10 @@ class Parser {
 
   bool Valued(const std::string& name, const std::string& value) {
     if (name == "--lang") return Language(value);
+    if (name == "--port") return Port(value);
     if (!Once(name, name)) return false;
-    if (name == "--port") {
-      options_.port = value;
+    if (name == "--log-dir") {
+      options_.log_dir = value;
     } else if (name == "--home") {
       options_.home = value;
     } else if (name == "--baud") {
@@ -147,6 +154,16 @@ class Parser {
       return Fail("--lang None: the boot language cannot be None");
     }
     options_.languages.push_back(value);
+    return true;
+  }
+
+  // Repeated, each port once: several instruments are updated at once.
+  bool Port(const std::string& value) {
+    if (std::find(options_.ports.begin(), options_.ports.end(), value) != options_.ports.end()) {
+      return Fail("--port " + value + " given twice");
+    }
+    if (options_.ports.empty()) options_.port = value;
+    options_.ports.push_back(value);
     return true;
   }
 
@@ -207,6 +224,9 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* options,
       return parser.Fail(name + " needs a value");
     }
     if (!parser.Valued(name, *value)) return false;
+  }
+  if (!options->log_dir.empty() && options->ports.size() < 2) {
+    return parser.Fail("--log-dir: only with several ports at once (--port given more than once)");
   }
   return true;
 }

@@ -25,8 +25,12 @@ enum class BootMedium { kFlash, kRamCard };
 
 struct CliOptions {
   std::string port;  // empty: the first free port
-  int32_t baud = 0;  // 0: the baud list's default
-  std::string home;  // empty: the executable's own folder
+  // Every --port in order (port is the first); more than one updates the
+  // instruments on all of them at once.
+  std::vector<std::string> ports;
+  std::string log_dir;  // --log-dir: one log file per port there
+  int32_t baud = 0;     // 0: the baud list's default
+  std::string home;     // empty: the executable's own folder
   // --lang in order; when not empty they replace all four slots of the
   // settings file (slots not given are "None").
   std::vector<std::string> languages;

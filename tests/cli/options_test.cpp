@@ -59,6 +59,18 @@ TEST(CliOptions, EveryLinkSpeedOfTheBaudListIsAccepted) {
   }
 }
 
+TEST(CliOptions, SeveralPortsAreKeptInOrderWithTheFirstAsThePort) {
+  CliOptions options;
+  std::string problem;
+  ASSERT_TRUE(ParseCliOptions(
+      {"--port", "/dev/ttyUSB1", "--port=/dev/ttyUSB0", "--log-dir", "logs", "--port", "COM3"},
+      &options, &problem))
+      << problem;
+  EXPECT_EQ(options.port, "/dev/ttyUSB1");
+  EXPECT_EQ(options.ports, (Strings{"/dev/ttyUSB1", "/dev/ttyUSB0", "COM3"}));
+  EXPECT_EQ(options.log_dir, "logs");
+}
+
 TEST(CliOptions, UsageErrorsSayWhatIsWrongInOneLine) {
   const std::vector<std::pair<Strings, std::string>> cases{
       {{"--frobnicate"}, "unknown option: --frobnicate"},
@@ -79,7 +91,9 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrongInOneLine) {
       {{"--lang", "English", "--lang", "Deutsch", "--lang", "Francais", "--lang", "Espanol",
         "--lang", "Italiano"},
        "--lang Italiano: at most four languages (boot, second, third, fourth)"},
-      {{"--port", "a", "--port", "b"}, "--port given twice"},
+      {{"--port", "a", "--port", "b", "--port=a"}, "--port a given twice"},
+      {{"--port", "a", "--log-dir", "logs"},
+       "--log-dir: only with several ports at once (--port given more than once)"},
       {{"--baud", "9600", "--baud=9600"}, "--baud given twice"},
       {{"--yes", "--yes"}, "--yes given twice"},
       {{"--firmware", "--no-firmware"}, "--no-firmware conflicts with --firmware given before"},

@@ -109,8 +109,14 @@ ToolResult RunTool(const std::vector<std::string>& args, const std::string& inpu
   return result;
 }
 
+// Several simulators at once (one per port) need a state file each.
+std::string NextStatePath() {
+  static int instances = 0;
+  return TempPath("r7700-sim-state") + "-" + std::to_string(++instances) + ".json";
+}
+
 SimProcess::SimProcess(const std::vector<std::string>& args, double time_scale)
-    : state_path_(TempPath("r7700-sim-state") + ".json") {
+    : state_path_(NextStatePath()) {
   std::remove(state_path_.c_str());
   int pipe_fds[2];
   if (pipe2(pipe_fds, O_CLOEXEC) != 0) return;

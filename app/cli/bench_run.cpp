@@ -1,0 +1,85 @@
+#include "app/cli/bench_run.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <thread>
+
+#include "app/cli/port_window.h"
+#include "app/resources/resource.h"
+
+namespace r7700::cli {
+namespace {
+
+constexpr std::string_view kDevicePrefix = "/dev/";
+constexpr size_t kStampBytes = 32;
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using LogFile = std::unique_ptr<std::FILE, FileCloser>;
+
+// Read once on the calling thread, before any port's thread starts.
+std::string LocalTimeStamp() {
+  const std::time_t now = std::time(nullptr);
+  char stamp[kStampBytes] = {};
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&now));
+  return stamp;
+}
+
+// One instrument's update, start to end, on the calling thread. Its window
+// carries the download boxes as the main window had them at Start.
+void UpdateOnePort(const BenchJob& job, const std::string& port, size_t index,
+                   MultiDisplay& display, std::FILE* log, PortOutcome& outcome) {
+  const auto start = std::chrono::steady_clock::now();
+  PortWindow window(display, index, log);
+  window.SetChecked(IDC_DOWNLOAD_FIRMWARE, job.download_firmware);
+  window.SetChecked(IDC_DOWNLOAD_LANGUAGES, job.download_languages);
+  RunContext run{window, job.clock, {}, job.options, job.firmware_path, job.language_image_path};
+  outcome.result = UpdateOnPort(run, job.serial, port, job.baud, &outcome.report);
+  window.EndLog();
+  outcome.identity = run.identity;
+  if (outcome.result != kRunSucceeded) outcome.failure = window.last_box_text();
+  outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  PortStatus status;
+  status.stage = outcome.result == kRunSucceeded ? "done" : "FAILED";
+  display.Status(index, status);
+}
+
+}  // namespace
+
+std::string PortLogFileName(const std::string& port, const std::string& stamp) {
+  std::string name = port.starts_with(kDevicePrefix) ? port.substr(kDevicePrefix.size()) : port;
+  for (char& c : name) {
+    if (c == '/' || c == '\\' || c == ':') c = '-';
+  }
+  return name + "-" + stamp + ".log";
+}
+
+std::vector<PortOutcome> UpdatePorts(const BenchJob& job, const std::vector<std::string>& ports,
+                                     MultiDisplay& display) {
+  std::vector<PortOutcome> outcomes(ports.size());
+  std::vector<LogFile> logs(ports.size());
+  const std::string stamp = LocalTimeStamp();
+  for (size_t i = 0; i < ports.size(); ++i) {
+    outcomes[i].port = ports[i];
+    if (job.log_dir.empty()) continue;
+    outcomes[i].log_path = job.log_dir + "/" + PortLogFileName(ports[i], stamp);
+    logs[i].reset(std::fopen(outcomes[i].log_path.c_str(), "w"));
+    if (logs[i] != nullptr) continue;
+    display.LogLine(i, "cannot write " + outcomes[i].log_path);
+    outcomes[i].log_path.clear();
+  }
+  std::vector<std::thread> threads;
+  threads.reserve(ports.size());
+  for (size_t i = 0; i < ports.size(); ++i) {
+    threads.emplace_back(UpdateOnePort, std::cref(job), std::cref(ports[i]), i, std::ref(display),
+                         logs[i].get(), std::ref(outcomes[i]));
+  }
+  for (std::thread& thread : threads) thread.join();
+  display.Finish();
+  return outcomes;
+}
+
+}  // namespace r7700::cli

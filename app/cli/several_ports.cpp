@@ -1,0 +1,71 @@
+#include "app/cli/several_ports.h"
+
+#include <cstdio>
+
+#include "app/cli/bench_run.h"
+#include "app/cli/bench_summary.h"
+#include "app/cli/console.h"
+#include "app/resources/resource.h"
+#include "app/update_run.h"
+
+namespace r7700::cli {
+namespace {
+
+constexpr int kFallbackColumns = 80;
+
+// The languages a completed language download has loaded, in slot order.
+std::string ChosenLanguages(const AppState& app) {
+  std::string names;
+  for (const int32_t row : app.selected) {
+    if (row <= 0 || row >= kLanguageRows) continue;
+    if (!names.empty()) names += ", ";
+    names += app.choices.rows[static_cast<size_t>(row)].name;
+  }
+  return names.empty() ? "none" : names;
+}
+
+std::string PortList(const std::vector<std::string>& ports) {
+  std::string list;
+  for (const std::string& port : ports) list += (list.empty() ? "" : ", ") + port;
+  return list;
+}
+
+}  // namespace
+
+int UpdateSeveralInstruments(const CliOptions& options, AppState& app, Services& services,
+                             TerminalWindow& window) {
+  const int32_t baud = SelectedBaud(window);
+  std::fprintf(stderr, "%zu instruments at once: %s\n", options.ports.size(),
+               PortList(options.ports).c_str());
+  if (!ConfirmConnected(window)) return kExitDeclined;
+  // One image for all: built here, read by every port's download.
+  if (PrepareRun(app, window) != kRunSucceeded) return kExitRunFailed;
+  window.EndProgressLine();
+
+  const BenchJob job{services.serial,
+                     services.clock,
+                     baud,
+                     app.run_options,
+                     app.paths.firmware_path,
+                     app.paths.temp_image_path,
+                     window.IsChecked(IDC_DOWNLOAD_FIRMWARE),
+                     window.IsChecked(IDC_DOWNLOAD_LANGUAGES),
+                     options.log_dir};
+  DisplayStreams streams;
+  streams.redraw = IsTerminal(stderr);
+  streams.out_on_same_screen = IsTerminal(stdout);
+  streams.columns = TerminalColumns(stderr, kFallbackColumns);
+  MultiDisplay display(streams, options.ports);
+  const std::vector<PortOutcome> outcomes = UpdatePorts(job, options.ports, display);
+
+  const std::string table = SummaryTable(outcomes, ChosenLanguages(app));
+  std::fwrite(table.data(), 1, table.size(), stdout);
+  for (const PortOutcome& outcome : outcomes) {
+    if (!outcome.log_path.empty())
+      std::printf("log of %s: %s\n", outcome.port.c_str(), outcome.log_path.c_str());
+  }
+  std::fflush(stdout);
+  return BenchExitStatus(outcomes);
+}
+
+}  // namespace r7700::cli

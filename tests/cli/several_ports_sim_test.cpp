@@ -1,0 +1,123 @@
+// r7700-update on four ports at once, each with its own r7700-sim, one of
+// them faulty: the other three end with exactly what a single update
+// leaves, and the summary and exit status name the one that failed.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/cli/processes.h"
+#include "tests/cli/sample_homes.h"
+#include "tests/cli/sim_state.h"
+
+namespace r7700::cli {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+constexpr size_t kInstruments = 4;
+constexpr size_t kFaultyInstrument = 2;
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream file(path);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+Strings Lines(const std::string& text) {
+  Strings lines;
+  std::stringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+// The line of the summary table that begins with port.
+std::string SummaryRow(const std::string& out, const std::string& port) {
+  for (const std::string& line : Lines(out)) {
+    if (line.starts_with(port + " ")) return line;
+  }
+  return {};
+}
+
+TEST(SeveralPorts, AFaultOnOnePortLeavesTheOthersUpdatedAndIsNamedInTheSummary) {
+  ASSERT_FALSE(FullHome().empty());
+  std::vector<std::unique_ptr<SimProcess>> sims;
+  Strings args{"--home",  FullHome(), "--baud",  "115200", "--lang",
+               "English", "--lang",   "Espanol", "--yes"};
+  for (size_t i = 0; i < kInstruments; ++i) {
+    const Strings fault = i == kFaultyInstrument ? Strings{"--power", "battery"} : Strings{};
+    sims.push_back(std::make_unique<SimProcess>(fault, kTestTimeScale));
+    ASSERT_FALSE(sims.back()->port().empty());
+    args.insert(args.end(), {"--port", sims.back()->port()});
+  }
+  const std::string logs = MakeTempFolder("several-ports-logs");
+  args.insert(args.end(), {"--log-dir", logs});
+
+  const ToolResult run = RunTool(args, "", std::to_string(kTestTimeScale));
+  ASSERT_FALSE(run.timed_out);
+  EXPECT_EQ(run.status, 2) << run.err;
+
+  const std::string& faulty = sims[kFaultyInstrument]->port();
+  for (size_t i = 0; i < kInstruments; ++i) {
+    const std::string& port = sims[i]->port();
+    const SimState state = ParseSimState(sims[i]->Stop());
+    ASSERT_TRUE(state.valid) << port;
+    const std::string row = SummaryRow(run.out, port);
+    if (i == kFaultyInstrument) {
+      EXPECT_FALSE(SawCommand(state, "erase")) << port;
+      EXPECT_FALSE(state.rebooted);
+      EXPECT_NE(row.find("FAILED: You must have an AC-supply connected to the OTDR!"),
+                std::string::npos)
+          << run.out;
+      continue;
+    }
+    EXPECT_TRUE(state.rebooted) << port;
+    EXPECT_TRUE(state.firmware_valid) << port;
+    EXPECT_TRUE(state.languages_valid) << port;
+    EXPECT_EQ(state.languages, (Strings{"English", "Espanol"})) << port;
+    EXPECT_TRUE(row.find("VQ R7700C Reflectometer") != std::string::npos &&
+                row.find("loaded") != std::string::npos &&
+                row.find("English, Espanol  ok") != std::string::npos)
+        << row;
+  }
+
+  // Not a terminal: after the one image build, whole lines, each naming its
+  // port; the boxes on stderr too.
+  const Strings out = Lines(run.out);
+  ASSERT_FALSE(out.empty());
+  EXPECT_EQ(out.front(), "Preparing languages ...");
+  const auto table = std::find_if(
+      out.begin(), out.end(), [](const std::string& line) { return line.starts_with("PORT "); });
+  ASSERT_NE(table, out.end()) << run.out;
+  EXPECT_TRUE(std::all_of(out.begin() + 1, table, [&](const std::string& line) {
+    return std::any_of(sims.begin(), sims.end(),
+                       [&](const auto& sim) { return line.starts_with(sim->port() + ": "); });
+  })) << run.out;
+  EXPECT_NE(run.err.find(faulty + ": Error!: You must have an AC-supply connected to the OTDR!\n" +
+                         faulty + ": Please connect AC and press Start again!\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find("SUCCESS"), std::string::npos);
+
+  // One log per port, the failed one ending in its box.
+  size_t log_files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(logs)) {
+    ++log_files;
+    const std::string text = ReadFile(entry.path());
+    const bool failed = entry.path().filename().string().starts_with(
+        std::filesystem::path(faulty).parent_path().filename().string() + "-" +
+        std::filesystem::path(faulty).filename().string() + "-");
+    EXPECT_EQ(text.find("You must have an AC-supply") != std::string::npos, failed) << text;
+    EXPECT_EQ(text.find("Language download complete!") != std::string::npos, !failed) << text;
+  }
+  EXPECT_EQ(log_files, kInstruments);
+}
+
+}  // namespace
+}  // namespace r7700::cli
