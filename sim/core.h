@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/boot_sector.h"
 #include "sim/instrument.h"
 #include "sim/sim_line.h"
 #include "sim/sim_memory.h"
@@ -35,6 +36,7 @@ struct Core {
 
   InstrumentConfig config;
   SimMemory memory;
+  BootSectorWrites boot_writes;
   SimLine line;
   Agent agent;
   // Input heard before this moment waits until then (the agent is busy).

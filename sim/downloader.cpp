@@ -14,6 +14,7 @@ constexpr uint8_t kFrameStart = 0x4A;
 constexpr uint32_t kMaxBlockBytes = 0x10000;  // the downloader's block buffer
 constexpr int64_t kAckDelayUs = 2000;
 constexpr int64_t kMonitorReturnUs = 1000;
+constexpr uint8_t kGarbledBit = 0x01;  // as line noise would
 
 void FinishBlock(Core& core, int64_t at_us) {
   DownloaderState& state = core.downloader;
@@ -48,9 +49,11 @@ void StartData(Core& core, int64_t at_us) {
 void StoreDataByte(Core& core, uint8_t byte, int64_t at_us) {
   DownloaderState& state = core.downloader;
   const uint32_t address = state.address + state.received;
+  if (address == core.config.faults.garbled_byte_address) byte ^= kGarbledBit;
   if (!state.refused) {
     if (state.to_flash) {
       core.memory.Program(address, byte);
+      core.boot_writes.Programmed(address);
       if (InFirmwareRegion(address)) ++core.firmware_bytes_programmed;
     } else {
       core.memory.Store(address, byte);

@@ -27,6 +27,12 @@ void HearCommandByte(Core& core, uint8_t byte, int64_t at_us) {
   }
   std::string line = std::exchange(core.pending_line, {});
   const bool overflow = std::exchange(core.line_overflow, false);
+  for (const auto& [from, to] : core.config.faults.garbled_commands) {
+    if (line == from) {
+      line = to;
+      break;
+    }
+  }
   core.commands.push_back(line);
   if (overflow) {
     if (core.agent == Agent::kApplication) {
@@ -74,6 +80,7 @@ Core::Core(const InstrumentConfig& instrument_config)
       banners_to_withhold(instrument_config.faults.prompt_instead_of_banner),
       checksums_to_withhold(instrument_config.faults.prompt_instead_of_checksum),
       stale_end_pending(instrument_config.faults.stale_end_line) {
+  if (config.factory_boot_sector) InstallFactoryBootSectors(memory);
   if (config.faults.silent) line.Mute();
   if (config.faults.unplug_after_bytes == 0) line.Cut(0);
 }
@@ -142,6 +149,8 @@ const std::vector<std::string>& Instrument::commands() const {
   return core_->commands;
 }
 
-bool Instrument::rebooted() const { return core_->rebooted; }
+bool Instrument::rebooted() const {
+  return core_->rebooted;
+}
 
 }  // namespace r7700::sim

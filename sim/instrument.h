@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace r7700::sim {
@@ -32,6 +33,11 @@ struct Faults {
   int erase_extra_ms = 0;
   int noise_every_n_bytes = 0;      // corrupt every n-th byte the instrument receives (0 = off)
   int64_t unplug_after_bytes = -1;  // stop talking (line dead) after this many received bytes
+  // A command line received equal to `first` is taken as `second` (line noise).
+  std::vector<std::pair<std::string, std::string>> garbled_commands{};
+  // The byte the downloader receives for this address has one bit flipped
+  // (-1: none); the acknowledgement covers the byte as received.
+  int64_t garbled_byte_address = -1;
 };
 
 struct InstrumentConfig {
@@ -40,6 +46,8 @@ struct InstrumentConfig {
   bool in_monitor = false;           // boot monitor already running at power-up
   bool boots_from_ram_card = false;  // which firmware/language copy reboot validates
   int32_t initial_baud = 19200;
+  // Both firmware copies hold a boot sector from the factory; false: blank.
+  bool factory_boot_sector = true;
   Faults faults;
 };
 
@@ -86,8 +94,19 @@ class Instrument {
     bool languages_valid = false;
     std::vector<std::string> languages;  // installed names; empty unless languages_valid
     int64_t firmware_bytes_programmed = 0;
+    struct Region {
+      std::string name;
+      uint32_t start = 0;
+      uint32_t length = 0;
+      std::string sha256;  // 64 lower-case hex digits
+    };
+    // firmware, boot_sector, language_area, user_flash, then the same four
+    // of the RAM card with the prefix "ramcard_".
+    std::vector<Region> regions;
   };
-  // What a reboot finds (or found) in the copy the instrument boots from.
+  // What a reboot finds (or found) in the copy the instrument boots from. The
+  // firmware is valid when its marker holds the checksum of the image and
+  // its boot sector is neither blank nor partly written.
   Report MakeReport() const;
   // The report and the commands as a JSON object.
   std::string ReportJson() const;

@@ -139,6 +139,7 @@ void Erase(Core& core, const Numbers& args, int64_t reply_us) {
     return SayError(core, "Error: bad address range", reply_us);
   }
   core.memory.Erase(address, length);
+  core.boot_writes.Erased(address, length);
   int64_t duration_us = int64_t{length / kSectorBytes} * kSectorEraseUs;
   const int extra_ms = core.config.faults.erase_extra_ms;
   if (extra_ms > 0) {
@@ -154,6 +155,7 @@ void ProgramByte(Core& core, const Numbers& args, int64_t reply_us) {
   if (args[1] > 0xFF) return SayError(core, "Error: bad value", reply_us);
   if (!InFlash(args[0], 1)) return SayError(core, "Error: bad address range", reply_us);
   core.memory.Program(args[0], static_cast<uint8_t>(args[1]));
+  core.boot_writes.Programmed(args[0]);
   SayPrompt(core, reply_us);
 }
 

@@ -5,6 +5,7 @@
 
 #include "link/text_format.h"
 #include "sim/core.h"
+#include "sim/sha256.h"
 
 namespace r7700::sim {
 namespace {
@@ -21,6 +22,40 @@ bool MarkerValid(const SimMemory& memory, uint32_t marker, uint32_t checksum) {
   return memory.Peek(marker) == 'J' && memory.Peek(marker + 1) == 'S' &&
          memory.Peek(marker + 2) == (checksum & 0xFF) &&
          memory.Peek(marker + 3) == ((checksum >> 8) & 0xFF);
+}
+
+// A boot sector boots when something was put there and no write into it
+// stopped half way.
+bool BootSectorBoots(const Core& core, uint32_t boot_sector) {
+  bool blank = true;
+  core.memory.Visit(boot_sector, kSectorBytes, [&](const uint8_t* bytes, size_t n) {
+    for (size_t i = 0; blank && i < n; ++i) blank = bytes[i] == 0xFF;
+  });
+  return !blank && !core.boot_writes.Partial(boot_sector);
+}
+
+std::vector<Instrument::Report::Region> Regions(const SimMemory& memory) {
+  struct Span {
+    const char* name;
+    uint32_t start;
+    uint32_t length;
+  };
+  constexpr Span kSpans[] = {{"firmware", kFirmwareBase, kFirmwareBytes},
+                             {"boot_sector", kFirmwareBase + kBootSectorOffset, kSectorBytes},
+                             {"language_area", kLanguageBase, kLanguageBytes},
+                             {"user_flash", kUserFlashBase, kUserFlashBytes}};
+  std::vector<Instrument::Report::Region> regions;
+  for (const char* prefix : {"", "ramcard_"}) {
+    const uint32_t shift = *prefix == 0 ? 0 : kRamCardOffset;
+    for (const Span& span : kSpans) {
+      Sha256 hash;
+      memory.Visit(span.start - shift, span.length,
+                   [&](const uint8_t* bytes, size_t n) { hash.Update(bytes, n); });
+      regions.push_back(
+          {std::string(prefix) + span.name, span.start - shift, span.length, hash.FinishHex()});
+    }
+  }
+  return regions;
 }
 
 std::vector<std::string> LanguageNames(const SimMemory& memory, uint32_t directory) {
@@ -77,11 +112,13 @@ Instrument::Report Instrument::MakeReport() const {
   Report report;
   report.rebooted = core.rebooted;
   report.firmware_valid = MarkerValid(core.memory, firmware + kFirmwareMarkerOffset,
-                                      core.memory.Checksum(firmware, kFirmwareChecksumBytes));
+                                      core.memory.Checksum(firmware, kFirmwareChecksumBytes)) &&
+                          BootSectorBoots(core, firmware + kBootSectorOffset);
   report.languages_valid = MarkerValid(core.memory, languages,
                                        core.memory.Checksum(languages + 4, kLanguageChecksumBytes));
   if (report.languages_valid) report.languages = LanguageNames(core.memory, languages + 4);
   report.firmware_bytes_programmed = core.firmware_bytes_programmed;
+  report.regions = Regions(core.memory);
   return report;
 }
 
@@ -95,6 +132,15 @@ std::string Instrument::ReportJson() const {
   json += Format("  \"firmware_bytes_programmed\": %lld,\n",
                  static_cast<long long>(report.firmware_bytes_programmed));
   json += Format("  \"baud\": %ld,\n", static_cast<long>(baud()));
+  json += "  \"regions\": {\n";
+  for (size_t i = 0; i < report.regions.size(); ++i) {
+    const Report::Region& region = report.regions[i];
+    json += Format("    \"%s\": {\"start\": %lu, \"length\": %lu, \"sha256\": \"%s\"}%s\n",
+                   region.name.c_str(), static_cast<unsigned long>(region.start),
+                   static_cast<unsigned long>(region.length), region.sha256.c_str(),
+                   i + 1 < report.regions.size() ? "," : "");
+  }
+  json += "  },\n";
   json += "  \"commands\": " + JsonList(commands()) + "\n}\n";
   return json;
 }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "link/checksum.h"
+#include "sim/monitor_checksum.h"
 
 namespace r7700::sim {
 namespace {
@@ -71,9 +71,30 @@ void SimMemory::Erase(uint32_t address, uint32_t length) {
 }
 
 uint32_t SimMemory::Checksum(uint32_t address, uint32_t count) const {
-  uint32_t value = 0;
-  for (uint32_t i = 0; i < count; ++i) value = ChecksumStep(value, Peek(address + i));
+  uint16_t value = 0;
+  Visit(address, count, [&](const uint8_t* bytes, size_t n) {
+    for (size_t i = 0; i < n; ++i) value = MonitorChecksumStep(value, bytes[i]);
+  });
   return value;
+}
+
+void SimMemory::Visit(uint32_t address, uint32_t length,
+                      const std::function<void(const uint8_t*, size_t)>& visit) const {
+  static const Page kErasedPage = [] {
+    Page page;
+    page.fill(0xFF);
+    return page;
+  }();
+  uint64_t at = address;
+  const uint64_t end = uint64_t{address} + length;
+  while (at < end) {
+    const auto key = static_cast<uint32_t>(at / kPageBytes);
+    const size_t offset = at % kPageBytes;
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(end - at, kPageBytes - offset));
+    const auto it = pages_.find(key);
+    visit((it == pages_.end() ? kErasedPage : *it->second).data() + offset, n);
+    at += n;
+  }
 }
 
 }  // namespace r7700::sim

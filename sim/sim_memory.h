@@ -4,7 +4,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -21,7 +23,8 @@ inline constexpr uint32_t kLanguageBase = 0x3B00000;
 inline constexpr uint32_t kLanguageBytes = 0x100000;
 inline constexpr uint32_t kFirmwareBase = 0x3C00000;
 inline constexpr uint32_t kFirmwareBytes = 0x400000;
-inline constexpr uint32_t kSectorBytes = 0x10000;  // erase granularity of both devices
+inline constexpr uint32_t kSectorBytes = 0x10000;        // erase granularity of both devices
+inline constexpr uint32_t kBootSectorOffset = 0x3F0000;  // in the firmware region, one sector
 
 // True when [address, address + length) lies in one memory of that kind.
 bool InRam(uint32_t address, uint32_t length);
@@ -38,8 +41,11 @@ class SimMemory {
   void Program(uint32_t address, uint8_t value);
   // Sets the range to 0xFF.
   void Erase(uint32_t address, uint32_t length);
-  // The transfer checksum folded over count bytes from address.
+  // The monitor's checksum folded over count bytes from address.
   uint32_t Checksum(uint32_t address, uint32_t count) const;
+  // Hands the range to `visit` in consecutive pieces, in address order.
+  void Visit(uint32_t address, uint32_t length,
+             const std::function<void(const uint8_t*, size_t)>& visit) const;
 
  private:
   static constexpr uint32_t kPageBytes = 0x10000;

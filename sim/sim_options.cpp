@@ -36,6 +36,11 @@ const char* const kSimUsage =
     "  --slow-erase MS          erase takes MS longer than the update tool waits\n"
     "  --noise-every N          corrupt every N-th received byte\n"
     "  --unplug-after N         the line goes dead after N received bytes\n"
+    "  --garble-command FROM=TO a command line received as FROM is taken as TO\n"
+    "                           (may be repeated)\n"
+    "  --garble-byte ADDR       the byte loaded for ADDR (hex) arrives with one bit\n"
+    "                           flipped; its block is acknowledged as received\n"
+    "  --blank-boot-sector      no boot sector from the factory in either copy\n"
     "  --help                   this text\n";
 
 namespace {
@@ -81,6 +86,16 @@ bool SetChoice(std::string_view flag, std::string_view text, SimOptions& options
     std::string problem;
     options.time_scale = ParseTimeScale(std::string(text).c_str(), &problem);
     return problem.empty();
+  } else if (flag == "--garble-command") {
+    const size_t equals = text.find('=');
+    if (equals == std::string_view::npos) return false;
+    config.faults.garbled_commands.emplace_back(text.substr(0, equals), text.substr(equals + 1));
+  } else if (flag == "--garble-byte") {
+    if (text.starts_with("0x")) text.remove_prefix(2);
+    uint32_t address = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), address, 16);
+    if (error != std::errc() || end != text.data() + text.size()) return false;
+    config.faults.garbled_byte_address = address;
   } else if (flag == "--link") {
     options.link_path = text;
   } else if (flag == "--state") {
@@ -95,6 +110,8 @@ bool SetSwitch(std::string_view flag, SimOptions& options) {
   Faults& faults = options.config.faults;
   if (flag == "--help") {
     options.help = true;
+  } else if (flag == "--blank-boot-sector") {
+    options.config.factory_boot_sector = false;
   } else if (flag == "--in-monitor") {
     options.config.in_monitor = true;
   } else if (flag == "--silent") {

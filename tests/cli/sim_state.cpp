@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
+
+#include "sim/sha256.h"
 
 namespace r7700::cli {
 namespace {
@@ -51,6 +54,35 @@ bool ReadList(const std::string& json, const std::string& key, std::vector<std::
   return at < json.size();
 }
 
+uint64_t ReadNumber(const std::string& json, const std::string& key, size_t from) {
+  const std::string label = "\"" + key + "\": ";
+  const size_t at = json.find(label, from);
+  return at == std::string::npos ? 0 : std::strtoull(json.c_str() + at + label.size(), nullptr, 10);
+}
+
+// "regions": {"name": {"start": S, "length": L, "sha256": "..."}, ...}
+bool ReadRegions(const std::string& json, std::map<std::string, SimRegion>* regions) {
+  size_t at = ValueAt(json, "regions");
+  if (at == std::string::npos || json[at] != '{') return false;
+  const size_t end = json.find("\n  }", at);
+  if (end == std::string::npos) return false;
+  for (++at; (at = json.find('"', at)) < end;) {
+    const std::string name = ReadString(json, at);
+    const size_t close = json.find('}', at);
+    SimRegion region;
+    region.start = static_cast<uint32_t>(ReadNumber(json, "start", at));
+    region.length = static_cast<uint32_t>(ReadNumber(json, "length", at));
+    const std::string digest_label = "\"sha256\": ";
+    size_t digest_at = json.find(digest_label, at);
+    if (digest_at == std::string::npos || digest_at > close) return false;
+    digest_at += digest_label.size();
+    region.sha256 = ReadString(json, digest_at);
+    (*regions)[name] = region;
+    at = close + 1;
+  }
+  return !regions->empty();
+}
+
 }  // namespace
 
 SimState ParseSimState(const std::string& json) {
@@ -59,8 +91,20 @@ SimState ParseSimState(const std::string& json) {
                 ReadBool(json, "firmware_valid", &state.firmware_valid) &&
                 ReadBool(json, "languages_valid", &state.languages_valid) &&
                 ReadList(json, "languages", &state.languages) &&
-                ReadList(json, "commands", &state.commands);
+                ReadList(json, "commands", &state.commands) && ReadRegions(json, &state.regions);
   return state;
+}
+
+std::string FileRangeSha256(const std::string& path, uint64_t offset, uint64_t length,
+                            uint8_t mask) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return "";
+  file.seekg(static_cast<std::streamoff>(offset));
+  std::string bytes(length, '\xFF');
+  file.read(bytes.data(), static_cast<std::streamsize>(length));
+  const auto got = static_cast<size_t>(std::max<std::streamsize>(file.gcount(), 0));
+  for (size_t i = 0; i < got; ++i) bytes[i] = static_cast<char>(bytes[i] ^ mask);
+  return sim::Sha256Hex(bytes);
 }
 
 bool SawCommand(const SimState& state, const std::string& prefix) {

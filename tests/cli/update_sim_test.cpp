@@ -54,6 +54,12 @@ TEST_F(UpdateAgainstSim, FullUpdateAt115200LoadsFirmwareAndTheChosenLanguages) {
   EXPECT_TRUE(state.languages_valid);
   EXPECT_EQ(state.languages, (Strings{"English", "Espanol"}));
   EXPECT_TRUE(SawCommand(state, "baud 115200"));
+  // Without the boot sector option the RAM card copy is never touched: its
+  // user flash reads erased.
+  ASSERT_EQ(state.regions.size(), 8u);
+  EXPECT_EQ(state.regions.at("firmware").start, 0x3C00000u);
+  EXPECT_EQ(state.regions.at("ramcard_user_flash").sha256,
+            FileRangeSha256("/dev/null", 0, state.regions.at("ramcard_user_flash").length));
 }
 
 TEST_F(UpdateAgainstSim, SeriesAIsRefusedBeforeAnythingIsErased) {

@@ -104,5 +104,22 @@ TEST(SimFaults, UnplugStopsTheLineAfterNBytes) {
   EXPECT_EQ(rig.instrument.commands(), (std::vector<std::string>{"enh"}));
 }
 
+TEST(SimFaults, GarbledCommandIsTakenAsAnotherLine) {
+  sim::Faults faults;
+  faults.garbled_commands = {{"pf 3fefffc 4a", "pf 2fefffc 4a"}};
+  SimRig rig(InMonitor(faults));
+  EXPECT_EQ(rig.Ask("pf 3fefffc 4a\n"), "Error: bad address range\r\nR7700>\r\n");
+  EXPECT_EQ(rig.instrument.Peek(0x3FEFFFC), 0xFF);
+  EXPECT_EQ(rig.instrument.commands(), (std::vector<std::string>{"pf 2fefffc 4a"}));
+}
+
+TEST(SimFaults, GarbledByteIsStoredAndAcknowledgedAsReceived) {
+  sim::Faults faults;
+  faults.garbled_byte_address = 0x3B00002;
+  SimRig rig(InMonitor(faults));
+  EXPECT_EQ(rig.Load(true, 0x3B00000, kBlock), "\x0E");
+  EXPECT_EQ(rig.instrument.Read(0x3B00000, 4), (std::vector<uint8_t>{0x01, 0x02, 0x05, 0x08}));
+}
+
 }  // namespace
 }  // namespace r7700::test

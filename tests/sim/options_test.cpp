@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace r7700::sim {
@@ -39,7 +40,14 @@ TEST(SimOptions, EveryOptionReachesTheInstrument) {
                                "--noise-every",
                                "7",
                                "--unplug-after",
-                               "9000000000"},
+                               "9000000000",
+                               "--garble-command",
+                               "pf 3fefffc 4a=pf 2fefffc 4a",
+                               "--garble-command",
+                               "crc=",
+                               "--garble-byte",
+                               "0x3ff4800",
+                               "--blank-boot-sector"},
                               1.0, &options, &problem))
       << problem;
   const InstrumentConfig& c = options.config;
@@ -57,6 +65,10 @@ TEST(SimOptions, EveryOptionReachesTheInstrument) {
   EXPECT_EQ(c.faults.erase_extra_ms, 5000);
   EXPECT_EQ(c.faults.noise_every_n_bytes, 7);
   EXPECT_EQ(c.faults.unplug_after_bytes, 9000000000);
+  EXPECT_EQ(c.faults.garbled_commands, (std::vector<std::pair<std::string, std::string>>{
+                                           {"pf 3fefffc 4a", "pf 2fefffc 4a"}, {"crc", ""}}));
+  EXPECT_EQ(c.faults.garbled_byte_address, 0x3ff4800);
+  EXPECT_FALSE(c.factory_boot_sector);
 }
 
 TEST(SimOptions, DefaultsAndUsageErrors) {
@@ -72,6 +84,8 @@ TEST(SimOptions, DefaultsAndUsageErrors) {
                                              {"--time-scale", "0"},
                                              {"--noise-every", "-1"},
                                              {"--slow-erase", "5s"},
+                                             {"--garble-command", "pf 0 0"},
+                                             {"--garble-byte", "3fg"},
                                              {"--link"},
                                              {"--frobnicate"}}) {
     EXPECT_FALSE(ParseSimOptions(args, 1.0, &options, &problem)) << args[0];

@@ -10,6 +10,7 @@
 
 #include "link/checksum.h"
 #include "sim/instrument.h"
+#include "sim/sha256.h"
 #include "tests/sim/sim_test_rig.h"
 
 namespace r7700::test {
@@ -91,6 +92,40 @@ TEST(SimReboot, BootingFromTheRamCardChecksTheLowerCopyOnly) {
   InstallLanguages(rig, 0x3B00000 - kRamCardOffset);
   EXPECT_TRUE(rig.instrument.MakeReport().firmware_valid);
   EXPECT_TRUE(rig.instrument.MakeReport().languages_valid);
+}
+
+TEST(SimReboot, FirmwareNeedsABootSectorThatIsThereAndWhole) {
+  sim::InstrumentConfig config = InMonitor();
+  config.factory_boot_sector = false;
+  SimRig rig(config);
+  InstallFirmware(rig, 0x3C00000);
+  EXPECT_FALSE(rig.instrument.MakeReport().firmware_valid) << "blank boot sector";
+
+  const std::vector<uint8_t> boot = TestPattern(0x10000);
+  rig.Load(true, 0x3FF0000, std::vector<uint8_t>(boot.begin(), boot.begin() + 0x8000));
+  EXPECT_FALSE(rig.instrument.MakeReport().firmware_valid) << "half written";
+  rig.Load(true, 0x3FF8000, std::vector<uint8_t>(boot.begin() + 0x8000, boot.end()));
+  const sim::Instrument::Report report = rig.instrument.MakeReport();
+  EXPECT_TRUE(report.firmware_valid);
+
+  ASSERT_EQ(report.regions.size(), 8u);
+  const sim::Instrument::Report::Region& region = report.regions[1];
+  EXPECT_EQ(region.name, "boot_sector");
+  EXPECT_EQ(region.start, 0x3FF0000u);
+  EXPECT_EQ(region.length, 0x10000u);
+  EXPECT_EQ(region.sha256, sim::Sha256Hex(std::string(boot.begin(), boot.end())));
+  EXPECT_EQ(report.regions[7].name, "ramcard_user_flash");
+  EXPECT_EQ(report.regions[7].start, 0x2000000u);
+  EXPECT_NE(rig.instrument.ReportJson().find(
+                "\"boot_sector\": {\"start\": 67043328, \"length\": 65536, \"sha256\": \"" +
+                region.sha256 + "\"}"),
+            std::string::npos);
+
+  ASSERT_EQ(rig.Ask("pf 3ff0000 0\n"), kPrompt);  // one more write after the sector was whole
+  EXPECT_TRUE(rig.instrument.MakeReport().firmware_valid);
+  ASSERT_EQ(rig.Ask("erase 3ff0000 10000 10000\n"), kPrompt);
+  ASSERT_EQ(rig.Ask("pf 3ff0000 0\n"), kPrompt);
+  EXPECT_FALSE(rig.instrument.MakeReport().firmware_valid) << "one byte after an erase";
 }
 
 }  // namespace
