@@ -19,6 +19,19 @@ struct RunOptions {
   bool erase_user_flash = false;
 };
 
+// How the downloads go about their work beyond the window's options. Only
+// the command line changes it; the defaults are the dialogue as the Windows
+// program speaks it.
+struct TransferPolicy {
+  // Read what the instrument announces (a block's acknowledgement, the
+  // prompt after an erase, a checksum) as soon as it comes, within at least
+  // the fixed wait, instead of waiting that time out first.
+  bool instrument_paced = false;
+  // Ask the monitor first what the span holds: skip a download the
+  // instrument already has, else write only the sectors that differ.
+  bool skip_unchanged = false;
+};
+
 struct RunContext {
   WindowSurface& window;
   Clock& clock;
@@ -29,6 +42,7 @@ struct RunContext {
   // What the instrument said it is, once identified: the application's
   // identification line, or the monitor's when that answered.
   std::string identity{};
+  TransferPolicy policy{};
 };
 
 }  // namespace r7700
