@@ -7,7 +7,9 @@
 
 #include "dialogue/command_link.h"
 #include "dialogue/monitor_reads.h"
+#include "download/firmware_rewrite.h"
 #include "download/flash_programming.h"
+#include "download/instrument_pacing.h"
 #include "link/checksum.h"
 #include "link/status_log.h"
 #include "link/text_format.h"
@@ -127,6 +129,27 @@ FirmwareTransfer TransferImage(RunContext& run, PortHandle port, ImageFile& imag
   return result;
 }
 
+// Sends only the planned sectors, from the image as the survey read it. The
+// boot sector, when it belongs to the download, was either sent whole or
+// found equal by the survey: its checksum is the image's either way.
+FirmwareTransfer TransferSectors(RunContext& run, PortHandle port, const SectorRewrite& rewrite) {
+  FirmwareTransfer result;
+  LogLine(run.window, "Downloading:");
+  const int64_t started = run.clock.CalendarSeconds();
+  uint32_t sent = 0;
+  result.acknowledged =
+      SendSectors(run, port, rewrite, kFirmwareBlockBytes, AckRule::kAnyByte, &sent);
+  result.checksum = rewrite.checksum;
+  if (rewrite.content.bytes.size() == kFirmwareRegionBytes) {
+    result.boot_sector_checksum =
+        ChecksumBlock(rewrite.content.bytes.data() + kBootSectorOffset, kBootSectorBytes + 1);
+    result.boot_sector_bytes = kBootSectorBytes;
+  }
+  result.shown_bytes = sent;
+  result.seconds = run.clock.CalendarSeconds() - started;
+  return result;
+}
+
 // Asks the monitor for the checksum of the data span and compares it. A
 // prompt in place of the value repeats the query with a longer wait; after
 // ten reads an empty line every other read is answered with a nudge.
@@ -135,7 +158,7 @@ ChecksumReply ConfirmRegionChecksum(RunContext& run, PortHandle port, uint32_t b
   std::string command;
   SendRegionChecksumQuery(run, port, base, kFirmwareChecksumLength, command);
   int wait_factor = kChecksumWaitFactor;
-  run.clock.Sleep(static_cast<uint32_t>(wait_factor) * kChecksumWaitUnitMs);
+  PauseForReply(run, static_cast<uint32_t>(wait_factor) * kChecksumWaitUnitMs);
   int requeries = 0;
   ReplyLine line;
   int reads = 0;
@@ -151,7 +174,7 @@ ChecksumReply ConfirmRegionChecksum(RunContext& run, PortHandle port, uint32_t b
       SendRegionChecksumQuery(run, port, base, kFirmwareChecksumLength, command);
       wait_factor += kChecksumWaitFactorStep;
       LogLine(run.window, "redo4 cmd %s (to %d)", command.c_str(), wait_factor);
-      run.clock.Sleep(static_cast<uint32_t>(wait_factor) * kChecksumWaitUnitMs);
+      PauseForReply(run, static_cast<uint32_t>(wait_factor) * kChecksumWaitUnitMs);
       reads = 1;
       continue;
     }
@@ -196,8 +219,19 @@ int DownloadFirmwareImage(RunContext& run, PortHandle port) {
   const FirmwareMap map = MapFor(run.options);
   const uint32_t marker_address = map.base + kFirmwareMarkerOffset;
 
+  std::optional<SectorRewrite> rewrite;
+  if (run.policy.skip_unchanged) {
+    rewrite = PlanFirmwareRewrite(run, port, map.base, map.keep_boot_sector);
+    if (rewrite && rewrite->plan.unchanged) return 0;
+  }
+
   LogLine(run.window, "Erasing memory...\n");
-  if (!ClearImageMarker(run, port, marker_address, 0) || !EraseFirmwareRegion(run, port, map)) {
+  if (!ClearImageMarker(run, port, marker_address, 0)) return -1;
+  if (rewrite) {
+    SetProgressCaption(run.window, "Erasing ...");
+    if (!EraseSectors(run, port, *rewrite, kFirmwareEraseTicks)) return -1;
+    LogLine(run.window, "Erased !\n");
+  } else if (!EraseFirmwareRegion(run, port, map)) {
     return -1;
   }
   if (run.options.erase_user_flash && !EraseUserFlash(run, port, run.options)) return -1;
@@ -207,7 +241,8 @@ int DownloadFirmwareImage(RunContext& run, PortHandle port) {
     LogLine(run.window, "got NO VQ...%s\n", last.c_str());
     return -1;
   }
-  const FirmwareTransfer transfer = TransferImage(run, port, image, map);
+  const FirmwareTransfer transfer =
+      rewrite ? TransferSectors(run, port, *rewrite) : TransferImage(run, port, image, map);
   if (!transfer.acknowledged) return -1;
 
   EndTransfer(run, port);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "dialogue/monitor_reads.h"
+#include "download/instrument_pacing.h"
 #include "link/status_log.h"
 #include "link/text_format.h"
 
@@ -31,9 +32,10 @@ namespace {
 
 // A refusal among the lines before the prompt means the monitor left memory
 // as it was: the write did not happen.
-bool AwaitWriteAccepted(RunContext& run, PortHandle port, bool* prompted = nullptr) {
+bool AwaitWriteAccepted(RunContext& run, PortHandle port, bool* prompted = nullptr,
+                        PromptWaits waits = {kPromptWaits, 1}) {
   ReplyLine refusal;
-  const bool prompt = AwaitPromptNudging(port, run.clock, {kPromptWaits, 1}, &refusal);
+  const bool prompt = AwaitPromptNudging(port, run.clock, waits, &refusal);
   if (prompted != nullptr) *prompted = prompt;
   if (refusal.view().empty()) return true;
   LogLine(run.window, "Refused: %s\n", refusal.c_str());
@@ -56,24 +58,32 @@ bool ReadBackImageMarker(RunContext& run, PortHandle port, uint32_t marker_addre
 bool ClearImageMarker(RunContext& run, PortHandle port, uint32_t marker_address,
                       uint32_t extra_first_pause_ms) {
   SendCommand(port, "pf %lx %x\n", static_cast<unsigned long>(marker_address), 0u);
-  if (extra_first_pause_ms != 0) run.clock.Sleep(extra_first_pause_ms);
-  run.clock.Sleep(kMarkerClearPauseMs);
+  if (extra_first_pause_ms != 0) PauseForReply(run, extra_first_pause_ms);
+  PauseForReply(run, kMarkerClearPauseMs);
   if (!AwaitWriteAccepted(run, port)) return false;
   SendCommand(port, "pf %lx %x\n", static_cast<unsigned long>(marker_address + 1), 0u);
-  run.clock.Sleep(kMarkerClearPauseMs);
+  PauseForReply(run, kMarkerClearPauseMs);
   return AwaitWriteAccepted(run, port);
 }
 
 void SendErase(RunContext& run, PortHandle port, uint32_t base, uint32_t length) {
   SendCommand(port, "erase %lx %lx %lx\n", static_cast<unsigned long>(base),
               static_cast<unsigned long>(length), static_cast<unsigned long>(kEraseBlockBytes));
-  ShortPause(run.clock);
+  PauseForReply(run, kShortPauseMs);
 }
 
 bool WaitOutErase(RunContext& run, PortHandle port, int ticks) {
+  ShowProgress(run.window, run.progress, 0, ticks);
+  if (run.policy.instrument_paced) {
+    // The prompt ends the erase: taken as it comes, unanswered for at least
+    // the ticks' time, then waited for as after the ticks.
+    const int paced = PacedEraseWaits(ticks);
+    const bool accepted = AwaitWriteAccepted(run, port, nullptr, {paced + kPromptWaits, paced + 1});
+    ShowProgress(run.window, run.progress, ticks, ticks);
+    return accepted;
+  }
   // The monitor reports nothing while it erases; the clock stands in for
   // polling and the prompt wait afterwards absorbs any slower erase.
-  ShowProgress(run.window, run.progress, 0, ticks);
   for (int tick = 0; tick < ticks; ++tick) {
     run.clock.Sleep(kEraseTickMs);
     ShowProgress(run.window, run.progress, 1, ticks);
@@ -84,7 +94,7 @@ bool WaitOutErase(RunContext& run, PortHandle port, int ticks) {
 bool StartDownloader(RunContext& run, PortHandle port, ReplyLine& last) {
   static constexpr std::string_view kFlashload = "flashload\n";
   SendText(port, kFlashload);
-  ShortPause(run.clock);
+  PauseForReply(run, kShortPauseMs);
   for (int attempt = 0; attempt < kDownloaderTries; ++attempt) {
     ReadReply(port, last);
     if (last.BeginsWith(DownloaderBanner)) return true;
@@ -104,10 +114,11 @@ bool StartDownloader(RunContext& run, PortHandle port, ReplyLine& last) {
 void SendBlock(RunContext& run, PortHandle port, const uint8_t* data, uint32_t length,
                uint32_t address) {
   SendLoadBlock(port, data, length, address);
-  ShortPause(run.clock);
+  PauseForReply(run, kShortPauseMs);
 }
 
 bool AwaitBlockAck(RunContext& run, PortHandle port, uint8_t* ack) {
+  if (run.policy.instrument_paced) return ReadPacedAck(port, ack);
   if (ReadPortBytes(port, ack, 1) == 1) return true;
   for (int retry = 0; retry < kAckRetries; ++retry) {
     ShortPause(run.clock);
@@ -118,7 +129,7 @@ bool AwaitBlockAck(RunContext& run, PortHandle port, uint8_t* ack) {
 
 void EndTransfer(RunContext& run, PortHandle port) {
   SendEndBlock(port);
-  ShortPause(run.clock);
+  PauseForReply(run, kShortPauseMs);
   AwaitMonitorPrompt(port, run.clock);
 }
 
@@ -127,7 +138,7 @@ void SendRegionChecksumQuery(RunContext& run, PortHandle port, uint32_t address,
   command = Format("crc %lx %lx\n", static_cast<unsigned long>(address),
                    static_cast<unsigned long>(length));
   SendText(port, command);
-  ShortPause(run.clock);
+  PauseForReply(run, kShortPauseMs);
 }
 
 ChecksumReply JudgeChecksumLine(RunContext& run, const ReplyLine& line, uint32_t checksum,

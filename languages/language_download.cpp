@@ -5,6 +5,8 @@
 
 #include "dialogue/command_link.h"
 #include "download/flash_programming.h"
+#include "download/instrument_pacing.h"
+#include "languages/language_rewrite.h"
 #include "link/checksum.h"
 #include "link/status_log.h"
 
@@ -67,6 +69,16 @@ LanguageTransfer TransferImage(RunContext& run, PortHandle port, ImageFile& imag
   return result;
 }
 
+// Sends only the planned sectors, from the image as the survey read it.
+LanguageTransfer TransferSectors(RunContext& run, PortHandle port, const SectorRewrite& rewrite) {
+  LanguageTransfer result;
+  LogLine(run.window, "Downloading languages: ");
+  result.ok =
+      SendSectors(run, port, rewrite, kLanguageBlockBytes, AckRule::kBlockXor, &result.sent_bytes);
+  result.checksum = rewrite.checksum;
+  return result;
+}
+
 // Asks the monitor for the checksum of the area behind the marker and
 // compares it. reads counts the line reads; the prompt waits after it go on
 // with the same count.
@@ -75,7 +87,7 @@ ChecksumReply ConfirmAreaChecksum(RunContext& run, PortHandle port, uint32_t bas
   std::string command;
   SendRegionChecksumQuery(run, port, base + kLanguageAreaHeaderBytes, kLanguageChecksumLength,
                           command);
-  run.clock.Sleep(kLanguageChecksumWaitMs);
+  PauseForReply(run, kLanguageChecksumWaitMs);
   int requeries = 0;
   ReplyLine line;
   reads = 0;
@@ -89,7 +101,7 @@ ChecksumReply ConfirmAreaChecksum(RunContext& run, PortHandle port, uint32_t bas
       ++requeries;
       SendRegionChecksumQuery(run, port, base + kLanguageAreaHeaderBytes, kLanguageChecksumLength,
                               command);
-      run.clock.Sleep(kLanguageChecksumWaitMs);
+      PauseForReply(run, kLanguageChecksumWaitMs);
       reads = 1;
       continue;
     }
@@ -114,11 +126,21 @@ int DownloadLanguageImage(RunContext& run, PortHandle port) {
   }
   const uint32_t base = AreaBase(run.options);
 
+  std::optional<SectorRewrite> rewrite;
+  if (run.policy.skip_unchanged) {
+    rewrite = PlanLanguageRewrite(run, port, base);
+    if (rewrite && rewrite->plan.unchanged) return 0;
+  }
+
   LogLine(run.window, "Erasing languages ...\n");
   if (!ClearImageMarker(run, port, base, kLanguageMarkerExtraPauseMs)) return -1;
   SetProgressCaption(run.window, "Erasing ...");
-  SendErase(run, port, base, kLanguageAreaBytes);
-  if (!WaitOutErase(run, port, kLanguageEraseTicks)) return -1;
+  if (rewrite) {
+    if (!EraseSectors(run, port, *rewrite, kLanguageEraseTicks)) return -1;
+  } else {
+    SendErase(run, port, base, kLanguageAreaBytes);
+    if (!WaitOutErase(run, port, kLanguageEraseTicks)) return -1;
+  }
   LogLine(run.window, "Erased !\n");
 
   ReplyLine last;
@@ -126,7 +148,8 @@ int DownloadLanguageImage(RunContext& run, PortHandle port) {
     LogLine(run.window, "Cannot initialize download!\n");
     return -1;
   }
-  const LanguageTransfer transfer = TransferImage(run, port, image, base);
+  const LanguageTransfer transfer =
+      rewrite ? TransferSectors(run, port, *rewrite) : TransferImage(run, port, image, base);
   if (!transfer.ok) return -1;
 
   EndTransfer(run, port);

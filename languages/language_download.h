@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "download/sector_plan.h"
 #include "languages/image_builder.h"
 #include "link/run_context.h"
 #include "link/serial_port.h"
@@ -19,7 +20,6 @@ namespace r7700 {
 // one byte more, as the monitor's "crc" covers length - 1 bytes.
 inline constexpr uint32_t kLanguageChecksumSpan = kLanguageAreaBytes - kLanguageAreaHeaderBytes - 1;
 inline constexpr uint32_t kLanguageChecksumLength = kLanguageChecksumSpan + 1;
-inline constexpr uint8_t kErasedFlashByte = 0xFF;
 
 inline constexpr uint32_t kLanguageBlockBytes = 1024;
 inline constexpr int kLanguageEraseTicks = 20;  // 20 x 800 ms

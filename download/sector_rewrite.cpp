@@ -1,0 +1,121 @@
+#include "download/sector_rewrite.h"
+
+#include <algorithm>
+#include <array>
+
+#include "dialogue/command_link.h"
+#include "dialogue/monitor_reads.h"
+#include "download/flash_programming.h"
+#include "link/checksum.h"
+#include "link/status_log.h"
+
+namespace r7700 {
+namespace {
+
+// The survey only reads, so it may read each answer as soon as it comes:
+// nothing is sent before the monitor's prompt says it is ready again.
+constexpr uint32_t kSurveyWaitMs = 0;
+
+std::array<uint8_t, 4> MarkerFor(uint32_t checksum) {
+  return {kMarkerMagicJ, kMarkerMagicS, static_cast<uint8_t>(checksum & 0xFF),
+          static_cast<uint8_t>((checksum >> 8) & 0xFF)};
+}
+
+// Fills in the checksum of the content's span and programs the marker over
+// the content's marker bytes, as "pf" would (flash cells keep the AND).
+void SealContent(SectorRewrite& rewrite) {
+  const SpanLayout& layout = rewrite.layout;
+  std::vector<uint8_t>& bytes = rewrite.content.bytes;
+  rewrite.checksum = ChecksumBlock(bytes.data() + layout.checksum_offset, layout.checksum_length);
+  const std::array<uint8_t, 4> marker = MarkerFor(rewrite.checksum);
+  for (uint32_t i = 0; i < marker.size(); ++i) bytes[layout.marker_offset + i] &= marker[i];
+}
+
+// Reads the marker and has the monitor checksum every sector and the whole
+// span, then plans. What the monitor does not answer counts as differing.
+void SurveySpan(RunContext& run, PortHandle port, SectorRewrite& rewrite) {
+  const SpanContent& content = rewrite.content;
+  const SpanLayout& layout = rewrite.layout;
+  SpanSurvey survey;
+  std::array<uint8_t, 4> found{};
+  // Valid means what the instrument itself checks at boot: "J", "S" and
+  // the checksum of the image to be loaded.
+  const std::array<uint8_t, 4> marker = MarkerFor(rewrite.checksum);
+  survey.marker_valid = ReadMonitorMemory(run, port, content.base + layout.marker_offset,
+                                          found.data(), found.size()) &&
+                        found == marker;
+  for (uint32_t sector = 0; sector < content.Sectors(); ++sector) {
+    survey.sector_checksums.push_back(QueryMonitorChecksum(
+        run, port, content.base + sector * kFlashSectorBytes, kFlashSectorBytes, kSurveyWaitMs));
+  }
+  const std::optional<uint16_t> span = QueryMonitorChecksum(
+      run, port, content.base + layout.checksum_offset, layout.checksum_length - 1, kSurveyWaitMs);
+  survey.span_checksum_equal = span && *span == rewrite.checksum;
+  const uint32_t marker_sector = layout.marker_offset / kFlashSectorBytes;
+  rewrite.plan = PlanSectors(SectorChecksums(content), survey, marker_sector);
+}
+
+void LogPlan(RunContext& run, const SectorRewrite& rewrite, const char* what) {
+  if (rewrite.plan.unchanged) {
+    LogLine(run.window, "%s unchanged, not downloaded!\n", what);
+    return;
+  }
+  LogLine(run.window, "%s: writing %u of %u sectors again\n", what,
+          static_cast<unsigned>(rewrite.plan.Count()),
+          static_cast<unsigned>(rewrite.content.Sectors()));
+}
+
+}  // namespace
+
+std::optional<SectorRewrite> PlanRewrite(RunContext& run, PortHandle port, SectorRewrite rewrite,
+                                         const char* what) {
+  SealContent(rewrite);
+  SurveySpan(run, port, rewrite);
+  LogPlan(run, rewrite, what);
+  if (rewrite.plan.Count() == rewrite.content.Sectors()) return {};
+  return rewrite;
+}
+
+bool EraseSectors(RunContext& run, PortHandle port, const SectorRewrite& rewrite,
+                  int full_erase_ticks) {
+  const uint32_t sectors = rewrite.content.Sectors();
+  for (const SectorRun& sectors_run : SectorRuns(rewrite.plan.rewrite)) {
+    SendErase(run, port, rewrite.content.base + sectors_run.first * kFlashSectorBytes,
+              sectors_run.count * kFlashSectorBytes);
+    // The whole span's wait shared out by sectors, rounded up.
+    const auto ticks = static_cast<int>(
+        (uint64_t{sectors_run.count} * static_cast<uint32_t>(full_erase_ticks) + sectors - 1) /
+        sectors);
+    if (!WaitOutErase(run, port, std::max(ticks, 1))) return false;
+  }
+  return true;
+}
+
+bool SendSectors(RunContext& run, PortHandle port, const SectorRewrite& rewrite,
+                 uint32_t block_bytes, AckRule rule, uint32_t* sent_bytes) {
+  const std::vector<Frame> frames = PlanFrames(rewrite.plan.rewrite, rewrite.layout.data_begin,
+                                               rewrite.layout.data_end, block_bytes);
+  int32_t total = 0;
+  for (const Frame& frame : frames) total += static_cast<int32_t>(frame.length);
+  SetProgressCaption(run.window, "Bytes transferred:");
+  ShowProgress(run.window, run.progress, 0, total);
+  *sent_bytes = 0;
+  for (const Frame& frame : frames) {
+    const uint8_t* data = rewrite.content.bytes.data() + frame.offset;
+    SendBlock(run, port, data, frame.length, rewrite.content.base + frame.offset);
+    uint8_t ack = 0;
+    if (!AwaitBlockAck(run, port, &ack)) {
+      LogLine(run.window, "Board does not repsond!");
+      return false;
+    }
+    if (rule == AckRule::kBlockXor && ack != BlockXor(data, frame.length)) {
+      LogLine(run.window, "Transmission error!");
+      return false;
+    }
+    ShowProgress(run.window, run.progress, static_cast<int32_t>(frame.length), total);
+    *sent_bytes += frame.length;
+  }
+  return true;
+}
+
+}  // namespace r7700
