@@ -24,6 +24,7 @@ struct AppState {
   FreePortList ports;
   LanguageImageBuilder image_builder;
   RunOptions run_options;  // those of the last run
+  TransferPolicy transfer_policy;
 };
 
 // The platform seams the program runs on.

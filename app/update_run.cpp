@@ -196,6 +196,7 @@ int UpdateRun(AppState& app, Services& services, WindowSurface& window) {
   // A fresh context: the progress counters start from 0 on every run.
   RunContext run{window,          services.clock,          {},
                  app.run_options, app.paths.firmware_path, app.paths.temp_image_path};
+  run.policy = app.transfer_policy;
   if (UpdateOnPort(run, services.serial, SelectedPortName(app.ports, window), baud, nullptr) !=
       kRunSucceeded) {
     return kRunFailed;

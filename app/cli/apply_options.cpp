@@ -70,6 +70,8 @@ bool ApplyCliOptions(const CliOptions& options, AppState& app, WindowSurface& wi
     const auto position = std::find(BaudRateTable.begin(), BaudRateTable.end(), options.baud);
     window.ListSelect(IDC_BAUD_LIST, static_cast<int>(position - BaudRateTable.begin()));
   }
+  app.transfer_policy.skip_unchanged = options.skip_unchanged;
+  app.transfer_policy.instrument_paced = options.fast;
   Tick(window, IDC_DOWNLOAD_LANGUAGES, options.download_languages);
   Tick(window, IDC_DOWNLOAD_FIRMWARE, options.download_firmware);
   Tick(window, IDC_DOWNLOAD_BOOT_SECTOR, options.boot_sector);

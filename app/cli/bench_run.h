@@ -28,6 +28,7 @@ struct BenchJob {
   bool download_firmware = false;
   bool download_languages = false;
   std::string log_dir;  // empty: no log files
+  TransferPolicy policy{};
 };
 
 // How one instrument's update ended.

@@ -15,7 +15,8 @@ const std::string_view kUsageText =
     "                    [--firmware|--no-firmware] [--languages|--no-languages]\n"
     "                    [--boot-sector|--no-boot-sector]\n"
     "                    [--erase-user-flash|--no-erase-user-flash]\n"
-    "                    [--boot-from flash|ramcard] [--list-ports] [--help] [--version]\n"
+    "                    [--boot-from flash|ramcard] [--skip-unchanged] [--fast]\n"
+    "                    [--list-ports] [--help] [--version]\n"
     "\n"
     "Updates the firmware and the display languages of an R7700 B/C series OTDR\n"
     "over a serial line: the same settings files, data folder, run and texts as\n"
@@ -50,6 +51,14 @@ const std::string_view kUsageText =
     "  --boot-from flash|ramcard                  what the instrument boots from\n"
     "                   These start from the values of product.ini; with\n"
     "                   veskotdr.ini the options are fixed and refused.\n"
+    "  --skip-unchanged ask the monitor for the checksums of what the instrument\n"
+    "                   holds first: a download it already has is skipped, else\n"
+    "                   only the 64 KiB sectors that differ (and the marker's)\n"
+    "                   are erased and written; verified as a full download is\n"
+    "  --fast           read each acknowledgement, prompt and checksum as soon as\n"
+    "                   the instrument sends it instead of waiting fixed times;\n"
+    "                   for instruments that pace their replies. If a run with\n"
+    "                   it fails, run again without it\n"
     "  --list-ports     print the free serial ports, one a line, and exit\n"
     "  --help           this text\n"
     "  --version        the program's version\n"
@@ -100,6 +109,8 @@ class Parser {
 
   bool Switch(const std::string& name) {
     if (name == "--yes") return Once(name, name) && Set(options_.assume_yes);
+    if (name == "--skip-unchanged") return Once(name, name) && Set(options_.skip_unchanged);
+    if (name == "--fast") return Once(name, name) && Set(options_.fast);
     if (name == "--list-ports") return Set(options_.list_ports);
     if (name == "--help") return Set(options_.help);
     if (name == "--version") return Set(options_.version);
@@ -185,7 +196,8 @@ class Parser {
 };
 
 bool IsSwitch(const std::string& name) {
-  return name == "--yes" || name == "--list-ports" || name == "--help" || name == "--version" ||
+  return name == "--yes" || name == "--skip-unchanged" || name == "--fast" ||
+         name == "--list-ports" || name == "--help" || name == "--version" ||
          std::any_of(kOptionFlags.begin(), kOptionFlags.end(),
                      [&](const OptionFlag& flag) { return flag.name == name; });
 }

@@ -42,6 +42,8 @@ struct CliOptions {
   std::optional<BootMedium> boot_from;
   // The download-option flags as spelt on the command line, in order.
   std::vector<std::string> option_flags;
+  bool skip_unchanged = false;  // --skip-unchanged
+  bool fast = false;            // --fast: instrument-paced waits
   bool list_ports = false;
   bool help = false;
   bool version = false;

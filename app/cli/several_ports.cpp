@@ -50,7 +50,8 @@ int UpdateSeveralInstruments(const CliOptions& options, AppState& app, Services&
                      app.paths.temp_image_path,
                      window.IsChecked(IDC_DOWNLOAD_FIRMWARE),
                      window.IsChecked(IDC_DOWNLOAD_LANGUAGES),
-                     options.log_dir};
+                     options.log_dir,
+                     app.transfer_policy};
   DisplayStreams streams;
   streams.redraw = IsTerminal(stderr);
   streams.out_on_same_screen = IsTerminal(stdout);
