@@ -18,6 +18,7 @@
 #include <fstream>
 #include <string>
 
+#include "sim/flash_file.h"
 #include "sim/instrument.h"
 #include "sim/pty_server.h"
 #include "sim/sim_line.h"
@@ -195,8 +196,19 @@ int ServeOnPty(const SimOptions& options) {
   std::printf("%s\n", slave_path.c_str());
   std::fflush(stdout);
   Instrument instrument(options.config);
+  const bool keeps_flash = !options.flash_path.empty();
+  if (keeps_flash && !LoadFlashFile(options.flash_path, instrument)) {
+    std::fprintf(stderr, "r7700-sim: cannot read the flash file %s\n", options.flash_path.c_str());
+    if (!options.link_path.empty()) RemoveLink(options.link_path, slave_path);
+    close(master);
+    return 1;
+  }
   Serve(master, instrument, options.time_scale, wait_mask);
   int status = 0;
+  if (keeps_flash && !SaveFlashFile(options.flash_path, instrument)) {
+    std::fprintf(stderr, "r7700-sim: cannot write the flash file %s\n", options.flash_path.c_str());
+    status = 1;
+  }
   if (!options.state_path.empty()) {
     std::ofstream state(options.state_path, std::ios::trunc);
     state << instrument.ReportJson();

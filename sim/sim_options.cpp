@@ -25,6 +25,8 @@ const char* const kSimUsage =
     "                           the copy a reboot checks (default flash)\n"
     "  --in-monitor             the boot monitor is running at power-up\n"
     "  --state FILE             write the final state as JSON to FILE\n"
+    "  --flash FILE             keep the flash in FILE: read at start (when it\n"
+    "                           exists), written at the end\n"
     "faults:\n"
     "  --silent                 never answer anything\n"
     "  --stale-end              an extra <END> line before the first identification\n"
@@ -100,6 +102,8 @@ bool SetChoice(std::string_view flag, std::string_view text, SimOptions& options
     options.link_path = text;
   } else if (flag == "--state") {
     options.state_path = text;
+  } else if (flag == "--flash") {
+    options.flash_path = text;
   } else {
     return SetCount(flag, text, config);
   }

@@ -11,6 +11,7 @@ namespace r7700::sim {
 struct SimOptions {
   std::string link_path;   // a symlink to the pty's slave, when not empty
   std::string state_path;  // the final state as JSON, when not empty
+  std::string flash_path;  // flash kept here between runs, when not empty
   double time_scale = 1.0;
   InstrumentConfig config;
   bool help = false;
