@@ -37,12 +37,14 @@ std::vector<uint8_t> WithMarker(std::vector<uint8_t> bytes, uint32_t at, uint32_
   return bytes;
 }
 
-Span Prepare(SimRig& rig, Download which) {
+Span Prepare(SimRig& rig, Download which, bool boot_sector) {
   if (which == Download::kFirmware) {
     rig.run.firmware_image_path = test::TestTempPath("vqvesk.bin");
+    rig.run.options.with_boot_sector = boot_sector;
     test::WriteMaskedFirmware(rig.run.firmware_image_path, kFirmwareRegionBytes);
-    std::vector<uint8_t> bytes(test::FirmwareImage().begin(),
-                               test::FirmwareImage().begin() + kBootSectorOffset);
+    std::vector<uint8_t> bytes(
+        test::FirmwareImage().begin(),
+        test::FirmwareImage().begin() + (boot_sector ? kFirmwareRegionBytes : kBootSectorOffset));
     return {FlashBase, WithMarker(bytes, kFirmwareMarkerOffset, 0, kFirmwareChecksumLength)};
   }
   const std::vector<uint8_t> image = test::PatternBytes(0x2C000, 5);
@@ -62,6 +64,7 @@ struct Case {
   Download which;
   int64_t changed_offset;  // a byte the instrument holds differently; -1: none
   std::vector<std::string> erases;
+  bool boot_sector = false;
 };
 
 class SkipUnchangedTest : public ::testing::TestWithParam<Case> {};
@@ -70,7 +73,7 @@ TEST_P(SkipUnchangedTest, WritesOnlyWhatDiffers) {
   const Case c = GetParam();
   SimRig rig(MonitorConfig());
   rig.run.policy.skip_unchanged = true;
-  const Span span = Prepare(rig, c.which);
+  const Span span = Prepare(rig, c.which, c.boot_sector);
   std::vector<uint8_t> held = span.bytes;
   if (c.changed_offset >= 0) held[static_cast<size_t>(c.changed_offset)] ^= 0x5A;
   rig.instrument.Load(span.base, held);
@@ -90,12 +93,20 @@ TEST_P(SkipUnchangedTest, WritesOnlyWhatDiffers) {
                         [](const std::string& line) { return line.starts_with("pf"); }),
             writes);
   // Every block lies inside one erased sector.
+  std::vector<std::pair<uint32_t, uint32_t>> erased;
+  for (const std::string& erase : erases) {
+    unsigned start = 0;
+    unsigned length = 0;
+    ASSERT_EQ(std::sscanf(erase.c_str(), "erase %x %x", &start, &length), 2) << erase;
+    erased.emplace_back(start, start + length);
+  }
   for (const WireItem& block : LoadBlocks(wire)) {
     const uint32_t sector = block.address & ~(kSector - 1);
-    char erase[64];
-    std::snprintf(erase, sizeof erase, "erase %x 10000 10000", sector);
-    EXPECT_NE(std::find(erases.begin(), erases.end(), erase), erases.end()) << erase;
-    EXPECT_LE(block.address + block.length, sector + kSector);
+    EXPECT_LE(block.address + block.length, sector + kSector) << std::hex << block.address;
+    EXPECT_TRUE(std::any_of(
+        erased.begin(), erased.end(),
+        [&](const auto& range) { return sector >= range.first && sector < range.second; }))
+        << std::hex << block.address;
   }
   EXPECT_EQ(rig.instrument.Read(span.base, static_cast<uint32_t>(span.bytes.size())), span.bytes);
   const sim::Instrument::Report report = rig.instrument.MakeReport();
@@ -115,6 +126,11 @@ INSTANTIATE_TEST_SUITE_P(
                            Download::kFirmware,
                            0x51234,
                            {"erase 3c50000 10000 10000", "erase 3fe0000 10000 10000"}},
+                      Case{"FirmwareWithBootSectorOneSector",
+                           Download::kFirmware,
+                           0x3F1234,
+                           {"erase 3fe0000 20000 10000"},
+                           true},
                       Case{"FirmwareMarkerOnly",
                            Download::kFirmware,
                            kFirmwareMarkerOffset + 2,
