@@ -69,7 +69,7 @@ std::vector<PortOutcome> UpdatePorts(const BenchJob& job, const std::vector<std:
     outcomes[i].log_path = job.log_dir + "/" + PortLogFileName(ports[i], stamp);
     logs[i].reset(std::fopen(outcomes[i].log_path.c_str(), "w"));
     if (logs[i] != nullptr) continue;
-    display.LogLine(i, "cannot write " + outcomes[i].log_path);
+    display.Box(i, "Log", "cannot write " + outcomes[i].log_path);
     outcomes[i].log_path.clear();
   }
   std::vector<std::thread> threads;

@@ -12,7 +12,8 @@
 # Artefacts (logs, screenshots, simulator states) go to WINDOWS_BUILD_DIR/e2e.
 # Time runs R7700_TIME_SCALE times real time (default 0.05), in the program
 # and in the simulator alike. R7700_E2E_CASES picks cases (default: strings
-# profiles full restricted abort). Exit status 0 when every case passed.
+# profiles full restricted abort twin twin_profile). Exit status 0 when
+# every case passed.
 set -uo pipefail
 
 if [ $# -ne 2 ]; then
@@ -26,22 +27,24 @@ HERE=$(dirname "$(realpath "$0")")
 EXE=$WIN_BUILD/app/win32/r7700update.exe
 HELP_PAGE=$WIN_BUILD/app/win32/update-help.html
 DRIVER=$WIN_BUILD/tests/e2e/drivers/e2e_driver.exe
+TWIN_DRIVER=$WIN_BUILD/tests/e2e/drivers/twin_driver.exe
 PROBE=$WIN_BUILD/tests/e2e/drivers/profile_probe.exe
 SIM=$NATIVE_BUILD/sim/r7700-sim
 SAMPLE=$NATIVE_BUILD/tools/r7700-make-sample-data
 QUERY=$NATIVE_BUILD/tests/e2e/profile_query
 OUT=$WIN_BUILD/e2e
 COM_LINK=$OUT/com1
+COM2_LINK=$OUT/com2
 SCALE=${R7700_TIME_SCALE:-0.05}
 RUN_LIMIT_S=900
 # How long the program may take to end after its driver has finished.
 END_GRACE_S=30
-CASES=${R7700_E2E_CASES:-strings profiles full restricted abort}
+CASES=${R7700_E2E_CASES:-strings profiles full restricted abort twin twin_profile}
 
 for tool in Xvfb wine wineserver winepath; do
   command -v "$tool" >/dev/null || { echo "run_wine_e2e: $tool is not installed" >&2; exit 2; }
 done
-for file in "$EXE" "$HELP_PAGE" "$DRIVER" "$PROBE" "$SIM" "$SAMPLE" "$QUERY"; do
+for file in "$EXE" "$HELP_PAGE" "$DRIVER" "$TWIN_DRIVER" "$PROBE" "$SIM" "$SAMPLE" "$QUERY"; do
   [ -e "$file" ] || { echo "run_wine_e2e: missing $file (build both trees first)" >&2; exit 2; }
 done
 
@@ -87,7 +90,8 @@ start_display() {
 }
 
 # A private prefix, made once. COM1 is our link to the simulator's terminal
-# (Wine's mount manager makes dosdevices/com1 from this key at its start).
+# (Wine's mount manager makes dosdevices/com1 from this key at its start);
+# COM2 the second one's, for two copies of the program at once.
 # Xvfb has no window manager to draw captions and frames, and to activate
 # windows, so every program runs in one Wine virtual desktop, which does.
 prepare_prefix() {
@@ -95,6 +99,7 @@ prepare_prefix() {
     wineboot -i >"$OUT/wineboot.log" 2>&1
   fi
   wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$COM_LINK" /f >/dev/null 2>&1
+  wine reg add 'HKLM\Software\Wine\Ports' /v COM2 /d "$COM2_LINK" /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d E2E /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v E2E /d 1024x768 /f >/dev/null 2>&1
   wineserver -w
@@ -284,6 +289,9 @@ case_profiles() {
   result "profile reader agrees with the Windows profile functions" "$status" \
     "${detail:+differs on$detail}"
 }
+
+# shellcheck source=tests/e2e/twin_case.sh
+source "$HERE/twin_case.sh"
 
 start_display
 prepare_prefix
