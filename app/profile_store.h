@@ -20,8 +20,8 @@ class ProfileStore {
                                  std::string_view key, std::string_view default_value,
                                  size_t buffer_size) = 0;
   // Creates the file, section or key when missing; keeps every other line.
-  virtual bool WriteString(const std::string& path, std::string_view section,
-                           std::string_view key, std::string_view value) = 0;
+  virtual bool WriteString(const std::string& path, std::string_view section, std::string_view key,
+                           std::string_view value) = 0;
 };
 
 // The platform's profile store.

@@ -83,34 +83,6 @@ int BuildLanguageImage(AppState& app, WindowSurface& window) {
   return kRunSucceeded;
 }
 
-// Restricted mode ticks the hidden option boxes, so only Full mode may read them.
-RunOptions ReadRunOptions(SettingsMode mode, WindowSurface& window) {
-  if (mode != SettingsMode::kFull) return {};
-  return RunOptions{
-      .boot_from_ram_card = window.IsChecked(IDC_BOOT_RAMCARD),
-      .with_boot_sector = window.IsChecked(IDC_DOWNLOAD_BOOT_SECTOR),
-      .erase_user_flash = window.IsChecked(IDC_ERASE_USER_FLASH),
-  };
-}
-
-// An instrument that was not identified may just have been switched on or
-// plugged in late: the user gets one more try on the same open port.
-int Connect(RunContext& run, PortHandle port, int32_t baud) {
-  const int result = EstablishConnection(run, port, baud);
-  if (result >= kConnected) return kRunSucceeded;
-  // A definite failure has shown its own box.
-  if (result != kNotIdentified) return kRunFailed;
-  if (run.window.ShowBox(kRetryText, kRetryCaption, BoxIcon::kWarning, BoxButtons::kYesNo) !=
-      BoxAnswer::kYes) {
-    return kRunFailed;
-  }
-  if (EstablishConnection(run, port, baud) < kConnected) {
-    ShowRunError(run.window, kFailedAgainText);
-    return kRunFailed;
-  }
-  return kRunSucceeded;
-}
-
 // The boxes are read only now: they are disabled during the run, so they
 // still hold what they held at Start.
 int RunDownload(RunContext& run, PortHandle port, int box, int (*download)(RunContext&, PortHandle),
@@ -128,18 +100,9 @@ int RunDownload(RunContext& run, PortHandle port, int box, int (*download)(RunCo
   return kRunSucceeded;
 }
 
-// The reply is read only to take it off the line; a silent instrument still
-// counts as rebooted, the SUCCESS box tells the user to cycle power if not.
-void RebootInstrument(PortHandle port) {
-  std::array<char, kRebootBufferBytes> buffer{};
-  std::copy(kRebootCommand.begin(), kRebootCommand.end(), buffer.begin());
-  WritePort(port, buffer.data(), static_cast<uint32_t>(kRebootCommand.size()));
-  ReadPortLine(port, buffer.data(), kRebootReplyLimit);
-}
-
 // Everything that happens on the open port.
 int ConnectAndUpdate(RunContext& run, PortHandle port, int32_t baud, PortRunReport& report) {
-  if (Connect(run, port, baud) != kRunSucceeded) return kRunFailed;
+  if (ConnectWithRetry(run, port, baud, EstablishConnection) != kRunSucceeded) return kRunFailed;
   report.connected = true;
   if (RunDownload(run, port, IDC_DOWNLOAD_FIRMWARE, DownloadFirmwareImage, &report.firmware) !=
       kRunSucceeded) {
@@ -154,6 +117,51 @@ int ConnectAndUpdate(RunContext& run, PortHandle port, int32_t baud, PortRunRepo
 }
 
 }  // namespace
+
+// Restricted mode ticks the hidden option boxes, so only Full mode may read them.
+RunOptions ReadRunOptions(SettingsMode mode, WindowSurface& window) {
+  if (mode != SettingsMode::kFull) return {};
+  return RunOptions{
+      .boot_from_ram_card = window.IsChecked(IDC_BOOT_RAMCARD),
+      .with_boot_sector = window.IsChecked(IDC_DOWNLOAD_BOOT_SECTOR),
+      .erase_user_flash = window.IsChecked(IDC_ERASE_USER_FLASH),
+  };
+}
+
+// An instrument that was not identified may just have been switched on or
+// plugged in late: the user gets one more try on the same open port.
+int ConnectWithRetry(RunContext& run, PortHandle port, int32_t baud, ConnectionStage connect) {
+  const int result = connect(run, port, baud);
+  if (result >= kConnected) return kRunSucceeded;
+  // A definite failure has shown its own box.
+  if (result != kNotIdentified) return kRunFailed;
+  if (run.window.ShowBox(kRetryText, kRetryCaption, BoxIcon::kWarning, BoxButtons::kYesNo) !=
+      BoxAnswer::kYes) {
+    return kRunFailed;
+  }
+  if (connect(run, port, baud) < kConnected) {
+    ShowRunError(run.window, kFailedAgainText);
+    return kRunFailed;
+  }
+  return kRunSucceeded;
+}
+
+// The reply is read only to take it off the line; a silent instrument still
+// counts as rebooted, the SUCCESS box tells the user to cycle power if not.
+void RebootInstrument(PortHandle port) {
+  std::array<char, kRebootBufferBytes> buffer{};
+  std::copy(kRebootCommand.begin(), kRebootCommand.end(), buffer.begin());
+  WritePort(port, buffer.data(), static_cast<uint32_t>(kRebootCommand.size()));
+  ReadPortLine(port, buffer.data(), kRebootReplyLimit);
+}
+
+OwnedPort OpenRunPort(SerialBackend& serial, WindowSurface& window, const std::string& port_name) {
+  // The instrument always starts at 19200 baud; the chosen speed is set
+  // only once the monitor is in charge.
+  OwnedPort port = OpenPort(serial, window, port_name, kOpeningBaud);
+  if (port == nullptr) ShowRunError(window, kPortNotOpenedText);
+  return port;
+}
 
 bool ConfirmConnected(WindowSurface& window) {
   window.SetText(IDC_STATUS_LOG, "");
@@ -176,19 +184,14 @@ int UpdateOnPort(RunContext& run, SerialBackend& serial, const std::string& port
                  PortRunReport* report) {
   PortRunReport ignored;
   PortRunReport& done = report != nullptr ? *report : ignored;
-  // The instrument always starts at 19200 baud; the chosen speed is set
-  // only once the monitor is in charge.
-  OwnedPort port = OpenPort(serial, run.window, port_name, kOpeningBaud);
-  if (port == nullptr) {
-    ShowRunError(run.window, kPortNotOpenedText);
-    return kRunFailed;
-  }
+  OwnedPort port = OpenRunPort(serial, run.window, port_name);
+  if (port == nullptr) return kRunFailed;
   const int result = ConnectAndUpdate(run, port.get(), baud, done);
   ClosePort(port);
   return result;
 }
 
-int UpdateRun(AppState& app, Services& services, WindowSurface& window) {
+int UpdateRun(AppState& app, Services& services, WindowSurface& window, PortRunReport* report) {
   const int32_t baud = SelectedBaud(window);
   if (!ConfirmConnected(window)) return kRunDeclined;
   if (PrepareRun(app, window) != kRunSucceeded) return kRunFailed;
@@ -197,7 +200,7 @@ int UpdateRun(AppState& app, Services& services, WindowSurface& window) {
   RunContext run{window,          services.clock,          {},
                  app.run_options, app.paths.firmware_path, app.paths.temp_image_path};
   run.policy = app.transfer_policy;
-  if (UpdateOnPort(run, services.serial, SelectedPortName(app.ports, window), baud, nullptr) !=
+  if (UpdateOnPort(run, services.serial, SelectedPortName(app.ports, window), baud, report) !=
       kRunSucceeded) {
     return kRunFailed;
   }

@@ -32,7 +32,10 @@ inline constexpr uint32_t kRebootReplyLimit = 63;
 // the port is opened. The port is opened at 19200 baud whatever speed is
 // chosen, and closed on every path once it was open. A language slot that
 // names no row of app.choices fails the image build like an unknown name.
-int UpdateRun(AppState& app, Services& services, WindowSurface& window);
+// report (when given) tells how far the stages on the port came.
+struct PortRunReport;
+int UpdateRun(AppState& app, Services& services, WindowSurface& window,
+              PortRunReport* report = nullptr);
 
 // The stages of UpdateRun, for front ends that put them together otherwise
 // (several instruments at once share one question and one image).
@@ -60,5 +63,23 @@ struct PortRunReport {
 // SUCCESS box is left to the caller. report may be null.
 int UpdateOnPort(RunContext& run, SerialBackend& serial, const std::string& port_name, int32_t baud,
                  PortRunReport* report);
+
+// The download options as the run reads them from the boxes; all false in
+// Restricted mode.
+RunOptions ReadRunOptions(SettingsMode mode, WindowSurface& window);
+
+// Opens port_name at 19200 baud; nullptr after the run's box when it cannot.
+OwnedPort OpenRunPort(SerialBackend& serial, WindowSurface& window, const std::string& port_name);
+
+// A way to reach the instrument: EstablishConnection, or less of it. Its
+// results are those of EstablishConnection.
+using ConnectionStage = int (*)(RunContext& run, PortHandle port, int32_t baud);
+
+// Runs connect, and once more when the instrument was not identified and
+// the user takes the retry offer. kRunSucceeded, or kRunFailed after a box.
+int ConnectWithRetry(RunContext& run, PortHandle port, int32_t baud, ConnectionStage connect);
+
+// Sends "reboot" and takes its one reply line off the line.
+void RebootInstrument(PortHandle port);
 
 }  // namespace r7700

@@ -78,7 +78,10 @@ int CheckMainsPower(RunContext& run, PortHandle port) {
     run.clock.Sleep(kQueryPauseMs);
     const int32_t length = ReadReply(port, reply);
     const bool mains = reply.BeginsWith(kMainsAnswer) || reply.BeginsWith(kChargerAnswer);
-    if (length > 0 && mains && query >= kFirstAcceptedPower) return 0;
+    if (length > 0 && mains && query >= kFirstAcceptedPower) {
+      run.power = reply.view();
+      return 0;
+    }
   }
   return -1;
 }
@@ -119,7 +122,7 @@ int SetMonitorBaud(RunContext& run, PortHandle& port_slot, int32_t baud) {
   return 1;
 }
 
-int EstablishConnection(RunContext& run, PortHandle port, int32_t baud) {
+int ReachMonitor(RunContext& run, PortHandle port, int32_t baud) {
   PortHandle port_slot = port;
   LogLine(run.window, "Initializing connection ...\n");
 
@@ -143,7 +146,14 @@ int EstablishConnection(RunContext& run, PortHandle port, int32_t baud) {
 
   LogLine(run.window, "Change baudrate\n");
   if (SetMonitorBaud(run, port_slot, baud) != 0) return Fail(run, kCyclePowerText);
-  return VerifyLoader(run, port_slot);
+  return kConnected;
+}
+
+int EstablishConnection(RunContext& run, PortHandle port, int32_t baud) {
+  const int result = ReachMonitor(run, port, baud);
+  if (result != kConnected) return result;
+  // The speed change keeps the port: SetPortBaud hands back the same one.
+  return VerifyLoader(run, port);
 }
 
 }  // namespace r7700

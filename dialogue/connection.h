@@ -41,7 +41,7 @@ inline constexpr int kFirstAcceptedBaudPrompt = 3;
 IdentifyResult IdentifyInstrument(RunContext& run, PortHandle port);
 
 // 0 when the instrument reports a mains supply ("AC<END>" or "CHAR<END>",
-// from the fourth query on), -1 otherwise.
+// from the fourth query on; the answer goes to run.power), -1 otherwise.
 int CheckMainsPower(RunContext& run, PortHandle port);
 
 // Sends the wake-up line up to 6 times; 0 when the monitor prompt appeared,
@@ -52,8 +52,12 @@ int EnterMonitor(RunContext& run, PortHandle port);
 // port_slot) to baud; 0 when the monitor answered at the new speed, 1 not.
 int SetMonitorBaud(RunContext& run, PortHandle& port_slot, int32_t baud);
 
-// Identification, power check, monitor hand-over, line control, speed change
-// and the loader checks. Returns kConnected, kNotIdentified (no box) or
+// Identification, power check, monitor hand-over, line control and speed
+// change: the monitor in charge at baud, nothing loaded into the instrument
+// yet. Results as EstablishConnection's.
+int ReachMonitor(RunContext& run, PortHandle port, int32_t baud);
+
+// ReachMonitor, then the loader checks. Returns kConnected, kNotIdentified (no box) or
 // kConnectionFailed (its box shown with ShowRunError). Nothing is undone on
 // failure: the instrument may stay in its monitor and the PC end at baud.
 int EstablishConnection(RunContext& run, PortHandle port, int32_t baud);

@@ -80,19 +80,22 @@ void TestPattern::Fill() {
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i % 256);
 }
 
-int CheckMonitorVersion(RunContext& run, PortHandle port) {
+void QueryMonitorVersion(RunContext& run, PortHandle port, ReplyLine& reply) {
   SendText(port, "ver\n");
   ShortPause(run.clock);
   // Cleared in full: a reply shorter than nine characters then shows a NUL
   // at the series index, not the stale bytes of an earlier line.
-  ReplyLine reply;
   reply.text.fill('\0');
   ReadReply(port, reply);
+  WaitForPrompt(port, MonitorPrompt, nullptr);
+}
+
+int CheckMonitorVersion(RunContext& run, PortHandle port) {
+  ReplyLine reply;
+  QueryMonitorVersion(run, port, reply);
   const auto series = static_cast<int8_t>(reply.text[kVersionSeriesIndex]);
   // Signed compare: bytes 0x80 to 0xFF count as supported too.
-  const bool supported = series <= kLastSupportedSeries;
-  WaitForPrompt(port, MonitorPrompt, nullptr);
-  if (!supported) return -1;
+  if (series > kLastSupportedSeries) return -1;
 
   SendText(port, "enh\n");
   ShortPause(run.clock);

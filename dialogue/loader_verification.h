@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "dialogue/command_link.h"
 #include "dialogue/monitor_reads.h"
 #include "link/run_context.h"
 #include "link/serial_port.h"
@@ -48,6 +49,10 @@ inline constexpr int kNoPromptAfterLoad = 3;
 // Results of VerifyTestDump.
 inline constexpr int kDumpOk = 0;
 inline constexpr int kDumpMismatch = 2;
+
+// Sends "ver" and reads its reply line into reply (cleared in full first),
+// then waits for the prompt. Read-only.
+void QueryMonitorVersion(RunContext& run, PortHandle port, ReplyLine& reply);
 
 // Sends "ver" and refuses A-series monitors: the character at index 9 of
 // the reply, as a signed 8-bit value, must be at most 'C'. The reply buffer

@@ -43,6 +43,8 @@ struct RunContext {
   // identification line, or the monitor's when that answered.
   std::string identity{};
   TransferPolicy policy{};
+  // The accepted answer to the power query; empty when it was not asked.
+  std::string power{};
 };
 
 }  // namespace r7700

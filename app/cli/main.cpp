@@ -2,21 +2,19 @@
 // (catalogue names, ports, link speeds, settings file, language lists), sets
 // the controls from the command line as a user would, runs one update and
 // turns its result into the exit status.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
 
-#include "app/cli/apply_options.h"
-#include "app/cli/console.h"
+#include "app/cli/modes.h"
 #include "app/cli/options.h"
+#include "app/cli/session.h"
 #include "app/cli/several_ports.h"
-#include "app/cli/terminal_window.h"
-#include "app/language_lists.h"
-#include "app/startup.h"
-#include "app/update_run.h"
 
 namespace r7700::cli {
 namespace {
@@ -40,45 +38,61 @@ bool IsReadableFolder(const std::string& folder) {
   return !error && std::filesystem::is_directory(folder, error);
 }
 
-int RunExitStatus(int run_result) {
-  if (run_result == kRunSucceeded) return kExitSuccess;
-  if (run_result == kRunDeclined) return kExitDeclined;
-  return kExitRunFailed;
+// --log appends, so one file can hold the runs of a whole shift.
+std::FILE* OpenLog(const CliOptions& options, std::string* problem) {
+  if (options.log_path.empty()) return options.trace ? stderr : nullptr;
+  std::FILE* log = std::fopen(options.log_path.c_str(), "a");
+  if (log == nullptr) {
+    *problem = "--log " + options.log_path + ": cannot open: " + std::strerror(errno);
+  }
+  return log;
+}
+
+int RunMode(const CliOptions& options, SerialBackend& backend, Clock& clock, std::FILE* log) {
+  SessionOutputs outputs;
+  outputs.json = options.json ? stdout : nullptr;
+  outputs.log = log;
+  outputs.trace = options.trace;
+  const bool read_only = options.info || options.verify;
+  outputs.json_events = !read_only;
+  outputs.log_to_stderr = read_only;
+  Session session(options, backend, clock, outputs);
+  const int started = session.Start();
+  if (started != kExitSuccess) {
+    session.End();
+    if (JsonEventSink* json = session.json()) {
+      json->Write(ResultRecord(*json, session.events().Now(), started));
+    }
+    return started;
+  }
+  if (options.info) return RunInfoMode(session);
+  if (options.verify) return RunVerifyMode(session);
+  if (options.ports.size() > 1) {
+    const int status =
+        UpdateSeveralInstruments(options, session.app(), session.services(), session.terminal());
+    DiscardLanguageImage(session.app().image_builder, session.app().paths);
+    return status;
+  }
+  return RunUpdateMode(session);
 }
 
 int UpdateInstrument(const CliOptions& options, SerialBackend& backend, Clock& clock) {
-  std::unique_ptr<ProfileStore> profiles = MakePlatformProfileStore();
-  Services services{backend, *profiles, clock};
-  AppState app;
-  app.paths = options.home.empty() ? ResolveDataPaths() : ResolveDataPathsForFolder(options.home);
-
-  TerminalStreams streams;
-  streams.progress_bar = IsTerminal(stderr);
-  streams.out_on_same_screen = IsTerminal(stdout);
-  streams.in_is_terminal = IsTerminal(stdin);
-  TerminalWindow window(streams, options.assume_yes);
-
-  // The loader that failed has shown its numbered message.
-  if (LoadStartupData(app, services, window, options.port) != 0) return kExitStartupFailed;
-  FillLanguageLists(window, app.choices, app.selected);
+  const bool reports =
+      options.info || options.verify || options.json || options.trace || !options.log_path.empty();
+  // Several ports report through --log-dir and their summary table.
+  if (options.ports.size() > 1 && reports) {
+    Complain("--info, --verify, --json, --log and --trace take one --port");
+    return kExitUsage;
+  }
   std::string problem;
-  std::string notice;
-  if (!ApplyCliOptions(options, app, window, &problem, &notice)) {
+  std::FILE* log = OpenLog(options, &problem);
+  if (!problem.empty()) {
     Complain(problem);
     return kExitUsage;
   }
-  if (!notice.empty()) Complain(notice);
-
-  if (options.ports.size() > 1) {
-    const int status = UpdateSeveralInstruments(options, app, services, window);
-    std::remove(app.paths.temp_image_path.c_str());
-    return status;
-  }
-  const int result = UpdateRun(app, services, window);
-  window.EndProgressLine();
-  // Only the image this run created is deleted, never a file it found.
-  DiscardLanguageImage(app.image_builder, app.paths);
-  return RunExitStatus(result);
+  const int status = RunMode(options, backend, clock, log);
+  if (log != nullptr && log != stderr) std::fclose(log);
+  return status;
 }
 
 int Main(const std::vector<std::string>& args) {

@@ -17,6 +17,7 @@ const std::string_view kUsageText =
     "                    [--erase-user-flash|--no-erase-user-flash]\n"
     "                    [--boot-from flash|ramcard] [--skip-unchanged] [--fast]\n"
     "                    [--list-ports] [--help] [--version]\n"
+    "                    [--info|--verify] [--json] [--log FILE] [--trace]\n"
     "\n"
     "Updates the firmware and the display languages of an R7700 B/C series OTDR\n"
     "over a serial line: the same settings files, data folder, run and texts as\n"
@@ -59,6 +60,17 @@ const std::string_view kUsageText =
     "                   the instrument sends it instead of waiting fixed times;\n"
     "                   for instruments that pace their replies. If a run with\n"
     "                   it fails, run again without it\n"
+    "  --info           connect, report what the instrument holds (identity,\n"
+    "                   monitor version, firmware and language markers, the\n"
+    "                   installed languages) and reboot it; nothing is written\n"
+    "  --verify         compare, read-only, what the instrument holds with what\n"
+    "                   the update with the same options would write; exit 4\n"
+    "                   when they differ\n"
+    "  --json           JSON Lines on stdout (events, then a result record);\n"
+    "                   the human output goes to stderr\n"
+    "  --log FILE       append the status log to FILE, each line time-stamped\n"
+    "  --trace          add every command sent, line received and frame to the\n"
+    "                   log (to stderr without --log)\n"
     "  --list-ports     print the free serial ports, one a line, and exit\n"
     "  --help           this text\n"
     "  --version        the program's version\n"
@@ -70,7 +82,8 @@ const std::string_view kUsageText =
     "written.\n"
     "\n"
     "Exit status: 0 success, 1 declined at the confirmation, 2 the run failed,\n"
-    "3 start-up failed (its numbered message shown), 64 usage error (nothing sent).\n"
+    "3 start-up failed (its numbered message shown), 4 --verify found a\n"
+    "difference, 64 usage error (nothing sent).\n"
     "\n"
     "Environment: R7700_TIME_SCALE multiplies every wait and serial time limit;\n"
     "it is meant for the simulated instrument only (a real instrument needs 1).\n"
@@ -99,8 +112,9 @@ constexpr std::array<OptionFlag, 8> kOptionFlags{{
     {"--no-erase-user-flash", "--erase-user-flash", &CliOptions::erase_user_flash, false},
 }};
 
-constexpr std::array<std::string_view, 6> kValuedOptions{"--port", "--baud",      "--home",
-                                                         "--lang", "--boot-from", "--log-dir"};
+constexpr std::array<std::string_view, 7> kValuedOptions{
+    "--port", "--baud", "--home", "--lang", "--boot-from", "--log-dir", "--log"};
+constexpr std::array<std::string_view, 4> kModeSwitches{"--info", "--verify", "--json", "--trace"};
 constexpr size_t kLinkSpeeds = 5;  // the table's entries before its end marker
 
 class Parser {
@@ -114,6 +128,9 @@ class Parser {
     if (name == "--list-ports") return Set(options_.list_ports);
     if (name == "--help") return Set(options_.help);
     if (name == "--version") return Set(options_.version);
+    if (name == "--info" || name == "--verify") return Mode(name);
+    if (name == "--json") return Once(name, name) && Set(options_.json);
+    if (name == "--trace") return Once(name, name) && Set(options_.trace);
     const auto flag = std::find_if(kOptionFlags.begin(), kOptionFlags.end(),
                                    [&](const OptionFlag& f) { return f.name == name; });
     if (!Once(std::string(flag->option), name)) return false;
@@ -128,6 +145,8 @@ class Parser {
     if (!Once(name, name)) return false;
     if (name == "--log-dir") {
       options_.log_dir = value;
+    } else if (name == "--log") {
+      options_.log_path = value;
     } else if (name == "--home") {
       options_.home = value;
     } else if (name == "--baud") {
@@ -155,6 +174,12 @@ class Parser {
     if (added) return true;
     if (it->second == name) return Fail(name + " given twice");
     return Fail(name + " conflicts with " + it->second + " given before");
+  }
+
+  // --info and --verify are two ways of running, not to be combined.
+  bool Mode(const std::string& name) {
+    if (!Once("mode", name)) return false;
+    return Set(name == "--info" ? options_.info : options_.verify);
   }
 
   bool Language(const std::string& value) {
@@ -198,6 +223,7 @@ class Parser {
 bool IsSwitch(const std::string& name) {
   return name == "--yes" || name == "--skip-unchanged" || name == "--fast" ||
          name == "--list-ports" || name == "--help" || name == "--version" ||
+         std::find(kModeSwitches.begin(), kModeSwitches.end(), name) != kModeSwitches.end() ||
          std::any_of(kOptionFlags.begin(), kOptionFlags.end(),
                      [&](const OptionFlag& flag) { return flag.name == name; });
 }

@@ -16,6 +16,7 @@ inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitDeclined = 1;       // No at the confirmation
 inline constexpr int kExitRunFailed = 2;      // the run failed; its message was shown
 inline constexpr int kExitStartupFailed = 3;  // a numbered start-up message was shown
+inline constexpr int kExitDiffers = 4;        // --verify: the instrument holds something else
 inline constexpr int kExitUsage = 64;         // bad command line; nothing was sent
 
 // The four language slots: boot, second, third, fourth.
@@ -45,6 +46,12 @@ struct CliOptions {
   bool skip_unchanged = false;  // --skip-unchanged
   bool fast = false;            // --fast: instrument-paced waits
   bool list_ports = false;
+  // The modes beyond an update: read-only, nothing is written.
+  bool info = false;
+  bool verify = false;
+  bool json = false;     // JSON Lines on stdout, human output on stderr
+  std::string log_path;  // empty: no log file
+  bool trace = false;    // the dialogue into the log (stderr without --log)
   bool help = false;
   bool version = false;
 };

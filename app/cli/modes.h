@@ -1,0 +1,20 @@
+// The modes of r7700-update over a started session, each composed of the
+// core's stages: the update itself, --info and --verify.
+#pragma once
+
+#include "app/cli/session.h"
+
+namespace r7700::cli {
+
+// Shows the plan, runs the update and returns the exit status; with --json
+// the last record is the result.
+int RunUpdateMode(Session& session);
+
+// Connects read-only, prints what the instrument holds and reboots it.
+int RunInfoMode(Session& session);
+
+// Compares, read-only, what the instrument holds with what the update with
+// the same options would write; kExitDiffers when anything differs.
+int RunVerifyMode(Session& session);
+
+}  // namespace r7700::cli

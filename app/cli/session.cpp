@@ -1,0 +1,68 @@
+#include "app/cli/session.h"
+
+#include "app/cli/apply_options.h"
+#include "app/cli/console.h"
+#include "app/language_lists.h"
+#include "app/startup.h"
+#include "link/serial_port.h"
+
+namespace r7700::cli {
+namespace {
+
+// With --json stdout carries the events alone, with --info and --verify
+// what they found; the status log joins the other human output on stderr.
+TerminalStreams StreamsFor(const SessionOutputs& outputs) {
+  TerminalStreams streams;
+  streams.progress_bar = IsTerminal(stderr);
+  streams.in_is_terminal = IsTerminal(stdin);
+  if (outputs.json != nullptr || outputs.log_to_stderr) {
+    streams.out = stderr;
+    streams.out_on_same_screen = streams.progress_bar;
+  } else {
+    streams.out_on_same_screen = IsTerminal(stdout);
+  }
+  return streams;
+}
+
+}  // namespace
+
+Session::Session(const CliOptions& options, SerialBackend& backend, Clock& clock,
+                 const SessionOutputs& outputs)
+    : options_(options),
+      serial_(backend, events_),
+      profiles_(MakePlatformProfileStore()),
+      services_{serial_, *profiles_, clock},
+      terminal_(StreamsFor(outputs), options.assume_yes),
+      window_(terminal_, events_) {
+  events_.Add(tally_);
+  events_.Add(last_box_);
+  if (outputs.json != nullptr) {
+    json_.emplace(outputs.json, std::string());
+    if (outputs.json_events) events_.Add(*json_);
+  }
+  if (outputs.log != nullptr) events_.Add(log_.emplace(outputs.log, outputs.trace));
+  app_.paths = options.home.empty() ? ResolveDataPaths() : ResolveDataPathsForFolder(options.home);
+}
+
+int Session::Start() {
+  // The loader that failed has shown its numbered message.
+  if (LoadStartupData(app_, services_, window_, options_.port) != 0) return kExitStartupFailed;
+  FillLanguageLists(window_, app_.choices, app_.selected);
+  std::string problem;
+  std::string notice;
+  if (!ApplyCliOptions(options_, app_, window_, &problem, &notice)) {
+    std::fprintf(err(), "r7700-update: %s\n", problem.c_str());
+    return kExitUsage;
+  }
+  if (!notice.empty()) std::fprintf(err(), "r7700-update: %s\n", notice.c_str());
+  // Every record from here on names the port, so runs on several ports can be told apart.
+  if (json_) json_->set_port_label(SelectedPortName(app_.ports, window_));
+  return kExitSuccess;
+}
+
+void Session::End() {
+  window_.FlushLogLine();
+  terminal_.EndProgressLine();
+}
+
+}  // namespace r7700::cli

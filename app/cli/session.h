@@ -1,0 +1,81 @@
+// What every mode that talks to an instrument works with, set up once per
+// run from the options: the seams (the serial backend wrapped so the
+// dialogue can be traced), the program's state, the terminal, and the
+// run's events with their sinks (--json, --log, --trace). One object per
+// run and port; nothing here is shared between runs.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/app_state.h"
+#include "app/cli/json_events.h"
+#include "app/cli/log_file.h"
+#include "app/cli/observed_window.h"
+#include "app/cli/options.h"
+#include "app/cli/run_events.h"
+#include "app/cli/terminal_window.h"
+#include "app/cli/traced_serial.h"
+#include "app/cli/transfer_tally.h"
+
+namespace r7700::cli {
+
+struct SessionOutputs {
+  std::FILE* json = nullptr;  // the JSON Lines; null without --json
+  std::FILE* log = nullptr;   // the time-stamped log; null without --log or --trace
+  bool trace = false;
+  bool json_events = true;  // false: only the mode's final object is written
+  // The status log to stderr, so stdout carries only what the mode reports.
+  bool log_to_stderr = false;
+};
+
+class Session {
+ public:
+  Session(const CliOptions& options, SerialBackend& backend, Clock& clock,
+          const SessionOutputs& outputs);
+
+  // Start-up as the window does, then the options set on the controls.
+  // kExitSuccess to go on; otherwise the exit status, its message shown.
+  int Start();
+  // Ends what is still open on screen and in the sinks.
+  void End();
+
+  AppState& app() { return app_; }
+  Services& services() { return services_; }
+  WindowSurface& window() { return window_; }
+  TerminalWindow& terminal() { return terminal_; }
+  RunEvents& events() { return events_; }
+  const TransferTally& tally() const { return tally_; }
+  // The sink of --json (null without it), for the mode's own records.
+  JsonEventSink* json() { return json_ ? &*json_ : nullptr; }
+  // Where human output other than the status log goes (stderr).
+  std::FILE* err() const { return stderr; }
+  // The text of the last box shown; empty when none was.
+  const std::string& last_box() const { return last_box_.text; }
+
+ private:
+  const CliOptions& options_;
+  // Keeps the last box's text for the read-only modes' records.
+  struct LastBox : RunEventSink {
+    void Box(const EventTime&, std::string_view, std::string_view box_text) override {
+      text = box_text;
+    }
+    std::string text;
+  };
+
+  RunEvents events_;
+  TransferTally tally_;
+  LastBox last_box_;
+  std::optional<JsonEventSink> json_;
+  std::optional<LogFileSink> log_;
+  TracedSerialBackend serial_;
+  std::unique_ptr<ProfileStore> profiles_;
+  Services services_;
+  AppState app_;
+  TerminalWindow terminal_;
+  ObservedWindow window_;
+};
+
+}  // namespace r7700::cli

@@ -1,0 +1,141 @@
+#include "app/instrument_holdings.h"
+
+#include "dialogue/monitor_reads.h"
+#include "download/firmware_download.h"
+#include "download/flash_programming.h"
+#include "languages/language_download.h"
+#include "link/text_format.h"
+
+namespace r7700 {
+namespace {
+
+constexpr uint32_t kFirmwareSpanWaitMs = kChecksumWaitFactor * kChecksumWaitUnitMs;
+constexpr uint8_t kErasedNameByte = 0xFF;
+
+uint32_t RegionShift(const RunContext& run) {
+  return run.options.boot_from_ram_card ? RamCardOffset : 0;
+}
+
+void ReadMarker(RunContext& run, PortHandle port, uint32_t marker_address, uint32_t span_address,
+                uint32_t span_bytes, uint32_t wait_ms, MarkerReading* reading) {
+  MarkerBytes bytes{};
+  if (ReadMonitorMemory(run, port, marker_address, bytes.data(), kMarkerBytes)) {
+    reading->bytes = bytes;
+  }
+  reading->computed = QueryMonitorChecksum(run, port, span_address, span_bytes, wait_ms);
+}
+
+// The marker an update writes for this checksum.
+MarkerBytes MarkerFor(uint32_t checksum) {
+  return {kMarkerMagicJ, kMarkerMagicS, static_cast<uint8_t>(checksum & 0xFF),
+          static_cast<uint8_t>((checksum >> 8) & 0xFF)};
+}
+
+Comparison CompareMarker(std::string item, const MarkerReading& reading, uint32_t checksum) {
+  const MarkerBytes expected = MarkerFor(checksum);
+  return {std::move(item), MarkerText(reading.bytes), MarkerText(expected),
+          reading.bytes == expected};
+}
+
+Comparison CompareChecksum(std::string item, const std::optional<uint16_t>& held,
+                           uint32_t checksum) {
+  return {std::move(item), ChecksumText(held), ChecksumText(static_cast<uint16_t>(checksum)),
+          held == static_cast<uint16_t>(checksum)};
+}
+
+std::string NamesText(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
+  return text.empty() ? "none" : text;
+}
+
+}  // namespace
+
+bool MarkerReading::HasMagic() const {
+  return bytes && (*bytes)[0] == kMarkerMagicJ && (*bytes)[1] == kMarkerMagicS;
+}
+
+uint16_t MarkerReading::Stored() const {
+  return bytes ? static_cast<uint16_t>((*bytes)[2] | ((*bytes)[3] << 8)) : 0;
+}
+
+bool MarkerReading::Valid() const {
+  return HasMagic() && computed == Stored();
+}
+
+void ReadFirmwareHoldings(RunContext& run, PortHandle port, bool with_boot_sector,
+                          FirmwareHoldings* holdings) {
+  const uint32_t base = FlashBase - RegionShift(run);
+  ReadMarker(run, port, base + kFirmwareMarkerOffset, base, kFirmwareDataLimitOffset,
+             kFirmwareSpanWaitMs, &holdings->marker);
+  if (with_boot_sector) {
+    holdings->boot_sector_checksum = QueryMonitorChecksum(
+        run, port, base + kBootSectorOffset, kBootSectorBytes, kBootSectorChecksumWaitMs);
+  }
+}
+
+void ReadLanguageHoldings(RunContext& run, PortHandle port, LanguageHoldings* holdings) {
+  const uint32_t base = kLanguageAreaBase - RegionShift(run);
+  const uint32_t image = base + kLanguageAreaHeaderBytes;
+  ReadMarker(run, port, base, image, kLanguageChecksumSpan, kLanguageChecksumWaitMs,
+             &holdings->marker);
+  DirectoryBytes directory{};
+  if (ReadMonitorMemory(run, port, image, directory.data(), kDirectoryBytes)) {
+    holdings->directory = directory;
+  }
+}
+
+std::vector<std::string> DirectoryLanguages(const DirectoryBytes& directory) {
+  std::vector<std::string> names;
+  for (size_t slot = 0; slot < kDirectorySlots; ++slot) {
+    const uint8_t* name = directory.data() + slot * kSlotBytes;
+    if (name[0] == 0 || name[0] == kErasedNameByte) continue;
+    size_t length = 0;
+    while (length < kSlotNameBytes - 1 && name[length] != 0) ++length;
+    names.emplace_back(reinterpret_cast<const char*>(name), length);
+  }
+  return names;
+}
+
+std::vector<Comparison> CompareFirmware(const FirmwareHoldings& holdings,
+                                        const FirmwareContents& contents, bool with_boot_sector) {
+  std::vector<Comparison> comparisons{
+      CompareMarker("firmware marker", holdings.marker, contents.span_checksum),
+      CompareChecksum("firmware checksum", holdings.marker.computed, contents.span_checksum)};
+  if (with_boot_sector) {
+    Comparison boot = CompareChecksum("boot sector checksum", holdings.boot_sector_checksum,
+                                      contents.boot_sector_checksum);
+    // A file that stops short of the boot sector has none to compare with.
+    if (!contents.has_boot_sector) boot = {boot.item, boot.instrument, "none in the file", false};
+    comparisons.push_back(boot);
+  }
+  return comparisons;
+}
+
+std::vector<Comparison> CompareLanguages(const LanguageHoldings& holdings,
+                                         const LanguageContents& contents) {
+  const std::vector<std::string> expected = DirectoryLanguages(contents.directory);
+  Comparison directory{"language directory", "unread", NamesText(expected), false};
+  if (holdings.directory) {
+    directory.instrument = NamesText(DirectoryLanguages(*holdings.directory));
+    // Byte for byte: the same names at other addresses are another image.
+    directory.same = *holdings.directory == contents.directory;
+    if (!directory.same && directory.instrument == directory.update) {
+      directory.instrument += " (other addresses or values)";
+    }
+  }
+  return {CompareMarker("language marker", holdings.marker, contents.area_checksum),
+          CompareChecksum("language checksum", holdings.marker.computed, contents.area_checksum),
+          directory};
+}
+
+std::string MarkerText(const std::optional<MarkerBytes>& bytes) {
+  if (!bytes) return "unread";
+  return Format("%02X %02X %02X %02X", (*bytes)[0], (*bytes)[1], (*bytes)[2], (*bytes)[3]);
+}
+
+std::string ChecksumText(const std::optional<uint16_t>& value) {
+  return value ? Format("%04X", static_cast<unsigned>(*value)) : std::string("none");
+}
+
+}  // namespace r7700

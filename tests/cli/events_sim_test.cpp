@@ -1,0 +1,112 @@
+// --json, --log and --trace of a run against r7700-sim over a pty: stdout
+// holds JSON Lines alone and ends with a result record that matches the exit
+// status; the log file has a time stamp on every line and, with --trace,
+// the dialogue itself.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/cli/processes.h"
+#include "tests/cli/sample_homes.h"
+#include "tests/cli/sim_state.h"
+
+namespace r7700::cli {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+struct EventCase {
+  const char* name;
+  Strings sim_args;
+  Strings tool_args;
+  int status;
+  const char* languages;  // the outcome the result record gives them
+};
+
+void PrintTo(const EventCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+// The language download alone keeps these short.
+const std::vector<EventCase> kEventCases{
+    {"Written", {}, {"--no-firmware", "--yes"}, 0, "written"},
+    // Block 0 is the test load into RAM, block 1 the first of the languages.
+    {"WrongAck", {"--wrong-ack-on-block", "1"}, {"--no-firmware", "--yes"}, 2, "failed"},
+    {"Declined", {}, {"--no-firmware"}, 1, "not-reached"},
+    {"NotIdentified", {"--silent"}, {"--no-firmware", "--yes"}, 2, "not-reached"},
+};
+
+class EventsAgainstSim : public ::testing::TestWithParam<EventCase> {};
+
+TEST_P(EventsAgainstSim, JsonLinesEndWithTheResultAndTheLogIsTimeStamped) {
+  const EventCase& c = GetParam();
+  ASSERT_FALSE(FullHome().empty());
+  const std::string log = MakeTempFolder(std::string("r7700-events-") + c.name) + "/run.log";
+  SimProcess sim(c.sim_args, kTestTimeScale);
+  Strings args{"--home", FullHome(), "--port", sim.port(), "--json", "--log", log, "--trace"};
+  args.insert(args.end(), c.tool_args.begin(), c.tool_args.end());
+  const ToolResult run = RunTool(args, "", std::to_string(kTestTimeScale));
+  const SimState state = ParseSimState(sim.Stop());
+  ASSERT_FALSE(run.timed_out);
+  EXPECT_EQ(run.status, c.status) << run.err;
+
+  const std::vector<std::string> events = Lines(run.out);
+  ASSERT_FALSE(events.empty());
+  const std::regex object(R"(\{"t": [0-9]+\.[0-9]{3}, "event": "[a-z]+", .*\})");
+  for (const std::string& event : events) EXPECT_TRUE(std::regex_match(event, object)) << event;
+  const std::string& result = events.back();
+  EXPECT_NE(result.find("\"event\": \"result\", \"port\": \"" + sim.port() +
+                        "\", \"exit\": " + std::to_string(c.status) + ","),
+            std::string::npos)
+      << result;
+  EXPECT_NE(result.find("\"firmware\": {\"outcome\": \"not-chosen\", \"bytes\": 0}"),
+            std::string::npos)
+      << result;
+  EXPECT_NE(result.find(std::string("\"languages\": {\"outcome\": \"") + c.languages + "\""),
+            std::string::npos)
+      << result;
+  // The status log went to stderr with the rest of the human output.
+  EXPECT_EQ(run.out.find("\"text\": \"Preparing languages ...\"") == std::string::npos,
+            c.status == 1);
+  EXPECT_EQ(run.err.find("Preparing languages ...\n") == std::string::npos, c.status == 1);
+
+  const std::vector<std::string> logged = Lines(ReadText(log));
+  ASSERT_FALSE(logged.empty());
+  const std::regex stamped(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z .*)");
+  for (const std::string& line : logged) EXPECT_TRUE(std::regex_match(line, stamped)) << line;
+  ASSERT_TRUE(state.valid);
+  if (c.status != 0) return;
+  EXPECT_TRUE(state.languages_valid);
+  const std::string text = ReadText(log);
+  EXPECT_NE(text.find("Z > crc 3b00004 ffffc\n"), std::string::npos);
+  EXPECT_NE(text.find("Z < R7700>\n"), std::string::npos);
+  EXPECT_TRUE(std::regex_search(text, std::regex("Z frame 3b00004 1024 bytes ack [0-9a-f]{2}\n")));
+  EXPECT_NE(text.find("Z Language download complete!\n"), std::string::npos);
+  EXPECT_NE(run.out.find("\"event\": \"stage\", \"port\": \"" + sim.port() +
+                         "\", \"name\": \"Bytes transferred:\"}"),
+            std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, EventsAgainstSim, ::testing::ValuesIn(kEventCases),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+}  // namespace
+}  // namespace r7700::cli
