@@ -48,9 +48,9 @@ std::string Installed(const LanguageHoldings& languages) {
   return text.empty() ? "none" : text;
 }
 
-void PrintInfo(const InstrumentInfo& info) {
-  const auto line = [](const char* label, const std::string& value) {
-    std::printf("%-11s %s\n", label, value.c_str());
+void PrintInfo(const InstrumentInfo& info, std::FILE* out) {
+  const auto line = [&](const char* label, const std::string& value) {
+    std::fprintf(out, "%-11s %s\n", label, value.c_str());
   };
   line("identity", info.identity);
   line("series", std::string(1, SeriesOf(info.version)));
@@ -60,7 +60,7 @@ void PrintInfo(const InstrumentInfo& info) {
   line("firmware", MarkerLine(info.firmware.marker));
   line("languages", MarkerLine(info.languages.marker));
   line("installed", Installed(info.languages));
-  std::fflush(stdout);
+  std::fflush(out);
 }
 
 std::string MarkerJson(const MarkerReading& marker) {
@@ -106,7 +106,7 @@ int RunInfoMode(Session& session) {
   link.Close();
   session.End();
   const int status = read ? kExitSuccess : kExitRunFailed;
-  if (read) PrintInfo(info);
+  if (read) PrintInfo(info, session.report());
   if (JsonEventSink* json = session.json()) {
     JsonObject record = ResultRecord(*json, session.events().Now(), status);
     if (read) AddInfoFields(info, record);

@@ -52,6 +52,8 @@ class Session {
   JsonEventSink* json() { return json_ ? &*json_ : nullptr; }
   // Where human output other than the status log goes (stderr).
   std::FILE* err() const { return stderr; }
+  // Where a mode's own report goes: stdout, or stderr with --json.
+  std::FILE* report() { return json_ ? stderr : stdout; }
   // The text of the last box shown; empty when none was.
   const std::string& last_box() const { return last_box_.text; }
 

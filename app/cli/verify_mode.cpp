@@ -46,12 +46,12 @@ int WorkOutUpdate(Session& session, Expected* expected) {
   return kExitSuccess;
 }
 
-void PrintComparisons(const std::vector<Comparison>& comparisons) {
+void PrintComparisons(const std::vector<Comparison>& comparisons, std::FILE* out) {
   for (const Comparison& c : comparisons) {
-    std::printf("%-21s %-7s instrument %s, update %s\n", c.item.c_str(),
-                c.same ? "same" : "differs", c.instrument.c_str(), c.update.c_str());
+    std::fprintf(out, "%-21s %-7s instrument %s, update %s\n", c.item.c_str(),
+                 c.same ? "same" : "differs", c.instrument.c_str(), c.update.c_str());
   }
-  std::fflush(stdout);
+  std::fflush(out);
 }
 
 std::string ComparisonsJson(const std::vector<Comparison>& comparisons) {
@@ -95,7 +95,7 @@ int RunVerifyMode(Session& session) {
   link.Close();
   session.End();
   DiscardLanguageImage(session.app().image_builder, session.app().paths);
-  PrintComparisons(comparisons);
+  PrintComparisons(comparisons, session.report());
   if (JsonEventSink* json = session.json()) {
     JsonObject record = ResultRecord(*json, session.events().Now(), status);
     if (!comparisons.empty()) record.Raw("comparisons", ComparisonsJson(comparisons));
