@@ -63,6 +63,14 @@ bool MarkerReading::Valid() const {
   return HasMagic() && computed == Stored();
 }
 
+bool FirmwareHoldings::Complete(bool with_boot_sector) const {
+  return marker.Complete() && (!with_boot_sector || boot_sector_checksum);
+}
+
+bool LanguageHoldings::Complete() const {
+  return marker.Complete() && directory;
+}
+
 void ReadFirmwareHoldings(RunContext& run, PortHandle port, bool with_boot_sector,
                           FirmwareHoldings* holdings) {
   const uint32_t base = FlashBase - RegionShift(run);

@@ -29,16 +29,20 @@ struct MarkerReading {
   uint16_t Stored() const;  // the checksum the marker holds
   // "J", "S" and the checksum the monitor computes: the image counts as loaded.
   bool Valid() const;
+  bool Complete() const { return bytes && computed; }
 };
 
 struct FirmwareHoldings {
   MarkerReading marker;
   std::optional<uint16_t> boot_sector_checksum;  // asked for only when wanted
+  // Every query was answered (the boot sector's only when asked for).
+  bool Complete(bool with_boot_sector) const;
 };
 
 struct LanguageHoldings {
   MarkerReading marker;
   std::optional<DirectoryBytes> directory;  // empty when the dump failed
+  bool Complete() const;
 };
 
 void ReadFirmwareHoldings(RunContext& run, PortHandle port, bool with_boot_sector,

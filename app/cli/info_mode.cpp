@@ -105,12 +105,14 @@ int RunInfoMode(Session& session) {
   }
   link.Close();
   session.End();
-  const int status = read ? kExitSuccess : kExitRunFailed;
+  const bool complete = info.firmware.Complete(false) && info.languages.Complete();
+  const int status = read && complete ? kExitSuccess : kExitRunFailed;
   if (read) PrintInfo(info, session.report());
+  if (read && !complete) ReportUnanswered(session);
   if (JsonEventSink* json = session.json()) {
     JsonObject record = ResultRecord(*json, session.events().Now(), status);
     if (read) AddInfoFields(info, record);
-    json->Write(AddError(session, record));
+    json->Write(AddError(session, record, read && !complete));
   }
   return status;
 }

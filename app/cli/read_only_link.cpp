@@ -1,5 +1,7 @@
 #include "app/cli/read_only_link.h"
 
+#include <cstdio>
+
 #include "app/update_run.h"
 #include "dialogue/loader_verification.h"
 
@@ -40,8 +42,16 @@ char SeriesOf(const std::string& version) {
   return version.size() > kVersionSeriesIndex ? version[kVersionSeriesIndex] : '?';
 }
 
-JsonObject& AddError(Session& session, JsonObject& record) {
-  if (!session.last_box().empty()) record.Text("error", session.last_box());
+void ReportUnanswered(Session& session) {
+  std::fprintf(session.err(), "r7700-update: %s\n", kUnansweredText.data());
+}
+
+JsonObject& AddError(Session& session, JsonObject& record, bool unanswered) {
+  if (!session.last_box().empty()) {
+    record.Text("error", session.last_box());
+  } else if (unanswered) {
+    record.Text("error", kUnansweredText);
+  }
   return record;
 }
 

@@ -35,10 +35,19 @@ class ReadOnlyLink {
   OwnedPort port_;
 };
 
+// A query the instrument left unanswered makes the mode fail (exit 2): what
+// it holds is then not known, which is neither "the same" nor "differs".
+inline constexpr std::string_view kUnansweredText =
+    "the instrument did not answer every query; what it holds is not known";
+
+// Says so on stderr.
+void ReportUnanswered(Session& session);
+
 // The series letter of a version line; '?' when the line is too short.
 char SeriesOf(const std::string& version);
 
-// The record with "error": the last box's text, when a box was shown.
-JsonObject& AddError(Session& session, JsonObject& record);
+// The record with "error": the last box's text when a box was shown, else
+// kUnansweredText when a query went unanswered.
+JsonObject& AddError(Session& session, JsonObject& record, bool unanswered);
 
 }  // namespace r7700::cli

@@ -2,6 +2,7 @@
 // (the language image is built as the run builds it), reads what the
 // instrument holds with read-only queries, and compares. Every comparison
 // goes to stdout (one JSON object with --json); exit 4 when any differs.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -67,6 +68,32 @@ std::string ComparisonsJson(const std::vector<Comparison>& comparisons) {
   return list + "]";
 }
 
+// Reads what the instrument holds and compares; the exit status.
+int CompareWithInstrument(ReadOnlyLink& link, const Expected& expected,
+                          std::vector<Comparison>* comparisons) {
+  const bool boot_sector = link.run().options.with_boot_sector;
+  bool complete = true;
+  if (expected.firmware) {
+    FirmwareHoldings held;
+    ReadFirmwareHoldings(link.run(), link.port(), boot_sector, &held);
+    complete = held.Complete(boot_sector);
+    *comparisons = CompareFirmware(held, expected.firmware_contents, boot_sector);
+  }
+  if (expected.languages) {
+    LanguageHoldings held;
+    ReadLanguageHoldings(link.run(), link.port(), &held);
+    complete = complete && held.Complete();
+    for (Comparison& c : CompareLanguages(held, expected.language_contents)) {
+      comparisons->push_back(std::move(c));
+    }
+  }
+  link.Reboot();
+  if (!complete) return kExitRunFailed;
+  const bool same = std::all_of(comparisons->begin(), comparisons->end(),
+                                [](const Comparison& c) { return c.same; });
+  return same ? kExitSuccess : kExitDiffers;
+}
+
 }  // namespace
 
 int RunVerifyMode(Session& session) {
@@ -74,32 +101,20 @@ int RunVerifyMode(Session& session) {
   Expected expected;
   std::vector<Comparison> comparisons;
   int status = WorkOutUpdate(session, &expected);
-  if (status == kExitSuccess && !link.Connect()) status = kExitRunFailed;
   if (status == kExitSuccess) {
-    const bool boot_sector = link.run().options.with_boot_sector;
-    if (expected.firmware) {
-      FirmwareHoldings held;
-      ReadFirmwareHoldings(link.run(), link.port(), boot_sector, &held);
-      comparisons = CompareFirmware(held, expected.firmware_contents, boot_sector);
-    }
-    if (expected.languages) {
-      LanguageHoldings held;
-      ReadLanguageHoldings(link.run(), link.port(), &held);
-      for (Comparison& c : CompareLanguages(held, expected.language_contents)) {
-        comparisons.push_back(std::move(c));
-      }
-    }
-    link.Reboot();
-    for (const Comparison& c : comparisons) status = c.same ? status : kExitDiffers;
+    status = link.Connect() ? CompareWithInstrument(link, expected, &comparisons) : kExitRunFailed;
   }
   link.Close();
   session.End();
   DiscardLanguageImage(session.app().image_builder, session.app().paths);
   PrintComparisons(comparisons, session.report());
+  // Comparisons that came to nothing: the instrument left a query unanswered.
+  const bool unanswered = status == kExitRunFailed && !comparisons.empty();
+  if (unanswered) ReportUnanswered(session);
   if (JsonEventSink* json = session.json()) {
     JsonObject record = ResultRecord(*json, session.events().Now(), status);
     if (!comparisons.empty()) record.Raw("comparisons", ComparisonsJson(comparisons));
-    json->Write(AddError(session, record));
+    json->Write(AddError(session, record, unanswered));
   }
   return status;
 }

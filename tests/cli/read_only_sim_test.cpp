@@ -115,6 +115,24 @@ TEST(ReadOnlyModes, VerifyJsonEndsWithItsExitAndAFailedConnectionSaysWhy) {
   for (const std::string& command : state.commands) EXPECT_TRUE(IsReadOnly(command)) << command;
 }
 
+// What is not known is neither the same nor different.
+TEST(ReadOnlyModes, AnUnansweredChecksumIsAFailureNotAReport) {
+  SimProcess sim({"--prompt-for-checksum", "9"}, kTestTimeScale);
+  const ToolResult run = RunAgainst(sim, {"--verify", "--json", "--no-firmware"});
+  const SimState state = ParseSimState(sim.Stop());
+  EXPECT_EQ(run.status, 2) << run.err;
+  EXPECT_NE(run.out.find("\"exit\": 2, \"outcome\": \"failed\""), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("{\"item\": \"language checksum\", \"same\": false, \"instrument\": "
+                         "\"none\""),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.err.find("r7700-update: the instrument did not answer every query; what it holds "
+                         "is not known\n"),
+            std::string::npos)
+      << run.err;
+  ExpectReadOnly(state);
+}
+
 // The simulator keeps its flash in a file between runs, as the instrument
 // keeps it through a power cycle.
 TEST(ReadOnlyModes, VerifyRightAfterAnUpdateIsExitZero) {
