@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,9 @@ namespace r7700::sim {
 
 enum class Agent { kApplication, kMonitor, kDownloader, kStopped };
 
+// The state report stays small whatever the tool sends.
+inline constexpr size_t kMaxCommandsKept = 2000;
+
 // Where the downloader stands in the frame it is receiving.
 struct DownloaderState {
   enum class Phase { kHunt, kLength, kAddress, kData };
@@ -25,7 +29,8 @@ struct DownloaderState {
   int field_bytes = 0;  // bytes of the current 32-bit field received
   uint32_t length = 0;
   uint32_t address = 0;
-  uint32_t received = 0;  // data bytes of the block so far
+  uint32_t received = 0;      // data bytes of the block so far
+  std::vector<uint8_t> data;  // the block buffer, programmed once the block is complete
   uint8_t xor_value = 0;
   int64_t block = 0;     // which LoadBlock since power-up this is
   bool refused = false;  // the block's range is not writable: data is swallowed
@@ -39,13 +44,17 @@ struct Core {
   BootSectorWrites boot_writes;
   SimLine line;
   Agent agent;
-  // Input heard before this moment waits until then (the agent is busy).
+  // Input arriving before this moment waits in the receive FIFO or is lost
+  // (the agent is busy); see pacing.h.
   int64_t busy_until_us = 0;
-  // Input heard before this moment is lost (the monitor is starting).
+  // Input arriving before this moment is lost (the monitor is starting).
   int64_t deaf_until_us = 0;
+  // When each byte now in the receive FIFO is taken out of it.
+  std::deque<int64_t> fifo_taken_at_us;
   std::string pending_line;
   bool line_overflow = false;
-  std::vector<std::string> commands;
+  std::vector<std::string> commands;  // the first kMaxCommandsKept lines
+  int64_t commands_not_kept = 0;
   DownloaderState downloader;
   int banners_to_withhold;
   int checksums_to_withhold;

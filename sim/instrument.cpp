@@ -5,6 +5,7 @@
 
 #include "sim/core.h"
 #include "sim/line_timing.h"
+#include "sim/pacing.h"
 
 namespace r7700::sim {
 namespace {
@@ -16,7 +17,7 @@ constexpr int64_t kMonitorErrorReplyUs = 1000;
 constexpr int64_t kApplicationErrorReplyUs = 30000;
 
 void HearCommandByte(Core& core, uint8_t byte, int64_t at_us) {
-  if (byte == '\r') return;  // a terminal's CR LF is as good as LF
+  if (byte == '\r' && core.config.lenient) return;  // a terminal's CR LF is as good as LF
   if (byte != '\n') {
     if (core.pending_line.size() < kMaxCommandChars) {
       core.pending_line.push_back(static_cast<char>(byte));
@@ -33,7 +34,11 @@ void HearCommandByte(Core& core, uint8_t byte, int64_t at_us) {
       break;
     }
   }
-  core.commands.push_back(line);
+  if (core.commands.size() < kMaxCommandsKept) {
+    core.commands.push_back(line);
+  } else {
+    ++core.commands_not_kept;
+  }
   if (overflow) {
     if (core.agent == Agent::kApplication) {
       SayLine(core, "ERROR<END>", at_us + kApplicationErrorReplyUs);
@@ -59,9 +64,8 @@ void HearByte(Core& core, uint8_t byte, int64_t arrival_us, int32_t pc_baud) {
     byte ^= kNoiseBit;
   }
   if (pc_baud != core.line.BaudAt(arrival_us)) byte = Garble(byte);
-  if (core.agent != Agent::kStopped && arrival_us >= core.deaf_until_us) {
-    // A busy agent finds what arrived meanwhile in its receive buffer later.
-    const int64_t at_us = std::max(arrival_us, core.busy_until_us);
+  const int64_t at_us = core.agent == Agent::kStopped ? kLost : HearingTime(core, arrival_us);
+  if (at_us != kLost) {
     if (core.agent == Agent::kDownloader) {
       HearDownloaderByte(core, byte, at_us);
     } else {

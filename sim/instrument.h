@@ -48,6 +48,9 @@ struct InstrumentConfig {
   int32_t initial_baud = 19200;
   // Both firmware copies hold a boot sector from the factory; false: blank.
   bool factory_boot_sector = true;
+  // Takes commands as a person types them (CR, runs of blanks, upper-case
+  // hex, leading zeros); strict by default: only the tool's exact forms.
+  bool lenient = false;
   Faults faults;
 };
 

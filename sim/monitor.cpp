@@ -1,6 +1,8 @@
 // The boot monitor: one command per line, no echo, a reply (if any) and then
 // the prompt line "R7700>". Commands it cannot carry out get an error line
-// and the prompt; nothing is done to memory then.
+// and the prompt; nothing is done to memory then. It takes exactly the forms
+// the update tool's formats produce: single blanks, hex numbers in lower
+// case without leading zeros, decimal baud rates, no CR (lenient: any).
 #include <array>
 #include <charconv>
 #include <cstdint>
@@ -10,15 +12,12 @@
 
 #include "link/text_format.h"
 #include "sim/core.h"
+#include "sim/pacing.h"
 
 namespace r7700::sim {
 namespace {
 
 constexpr int64_t kMonitorReplyUs = 1000;
-// The monitor reprograms its UART once the reply to "baud" has left it.
-constexpr int64_t kBaudSettleUs = 10000;
-constexpr int64_t kCrcNanosPerByte = 1000;  // the monitor sums about 1 MB a second
-constexpr int64_t kSectorEraseUs = 600000;  // per 64 KiB sector
 // How long the update tool waits for an erase (its pause and progress
 // ticks) before it looks for the prompt; the slow-erase fault overruns it.
 constexpr int64_t kToolFirmwareEraseWaitUs = 48200000;
@@ -28,8 +27,14 @@ constexpr uint32_t kDumpRowBytes = 16;
 
 using Numbers = std::vector<uint32_t>;
 
-bool ParseNumber(std::string_view text, int base, uint32_t* value) {
+// Strictly: digits (and a to f) only, no leading zero but in "0" itself.
+bool ParseNumber(std::string_view text, int base, bool lenient, uint32_t* value) {
   if (text.empty() || text.size() > 10) return false;
+  if (!lenient) {
+    const std::string_view digits = base == 16 ? "0123456789abcdef" : "0123456789";
+    if (text.find_first_not_of(digits) != std::string_view::npos) return false;
+    if (text.size() > 1 && text[0] == '0') return false;
+  }
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *value, base);
   return error == std::errc() && end == text.data() + text.size();
 }
@@ -67,7 +72,7 @@ void ChangeBaud(Core& core, const Numbers& args, int64_t reply_us) {
       core.line.Send(Format("Baud rate %ld\r\n", static_cast<long>(baud)), reply_us);
   const int64_t switch_us = sent_us + kBaudSettleUs;
   core.line.SwitchBaud(baud, switch_us);
-  core.busy_until_us = switch_us;
+  BusyUntil(core, switch_us);
   SayPrompt(core, switch_us);  // already at the new speed
 }
 
@@ -101,7 +106,7 @@ void Crc(Core& core, const Numbers& args, int64_t reply_us) {
   uint32_t value = core.memory.Checksum(address, length - 1);
   if (core.config.faults.wrong_checksum) value ^= 0xFFFF;
   const int64_t done_us = reply_us + int64_t{length} * kCrcNanosPerByte / 1000;
-  core.busy_until_us = done_us;
+  BusyUntil(core, done_us);
   SayLine(core, Format("%04X", static_cast<unsigned>(value)), done_us);
   SayPrompt(core, done_us);
 }
@@ -146,8 +151,8 @@ void Erase(Core& core, const Numbers& args, int64_t reply_us) {
     duration_us = (InLanguageArea(address) ? kToolLanguageEraseWaitUs : kToolFirmwareEraseWaitUs) +
                   int64_t{extra_ms} * 1000;
   }
-  core.busy_until_us = reply_us + duration_us;
-  SayPrompt(core, core.busy_until_us);
+  BusyUntil(core, reply_us + duration_us);
+  SayPrompt(core, reply_us + duration_us);
 }
 
 // "pf A V" programs one flash byte.
@@ -188,16 +193,18 @@ constexpr std::array<MonitorCommand, 12> kCommands{{
     {"reboot", 0, 16, Reboot},
 }};
 
-std::vector<std::string_view> Words(std::string_view line) {
+// Strictly every blank separates two words, so a run of blanks or one at
+// either end makes an empty word that no command takes.
+std::vector<std::string_view> Words(std::string_view line, bool lenient) {
   std::vector<std::string_view> words;
-  size_t at = 0;
-  while (at < line.size()) {
-    const size_t start = line.find_first_not_of(' ', at);
-    if (start == std::string_view::npos) break;
-    const size_t end = std::min(line.find(' ', start), line.size());
-    words.push_back(line.substr(start, end - start));
-    at = end;
+  if (line.empty()) return words;
+  for (size_t start = 0;;) {
+    const size_t end = line.find(' ', start);
+    words.push_back(line.substr(start, end == std::string_view::npos ? end : end - start));
+    if (end == std::string_view::npos) break;
+    start = end + 1;
   }
+  if (lenient) std::erase(words, std::string_view{});
   return words;
 }
 
@@ -205,14 +212,15 @@ std::vector<std::string_view> Words(std::string_view line) {
 
 void RunMonitorCommand(Core& core, const std::string& line, int64_t at_us) {
   const int64_t reply_us = at_us + kMonitorReplyUs;
-  const std::vector<std::string_view> words = Words(line);
+  const bool lenient = core.config.lenient;
+  const std::vector<std::string_view> words = Words(line, lenient);
   if (words.empty()) return SayPrompt(core, reply_us);  // the nudge
   for (const MonitorCommand& command : kCommands) {
     if (words[0] != command.name) continue;
     Numbers numbers(command.arguments);
     bool good = words.size() == command.arguments + 1;
     for (size_t i = 0; good && i < command.arguments; ++i) {
-      good = ParseNumber(words[i + 1], command.base, &numbers[i]);
+      good = ParseNumber(words[i + 1], command.base, lenient, &numbers[i]);
     }
     if (!good) return SayError(core, "Error: bad arguments", reply_us);
     return command.run(core, numbers, reply_us);

@@ -141,6 +141,8 @@ std::string Instrument::ReportJson() const {
                    i + 1 < report.regions.size() ? "," : "");
   }
   json += "  },\n";
+  json +=
+      Format("  \"commands_not_kept\": %lld,\n", static_cast<long long>(core_->commands_not_kept));
   json += "  \"commands\": " + JsonList(commands()) + "\n}\n";
   return json;
 }

@@ -22,5 +22,9 @@ int main(int argc, char** argv) {
     std::fputs(sim::kSimUsage, stdout);
     return 0;
   }
+  if (options.version) {
+    std::puts("r7700-sim " R7700_VERSION);
+    return 0;
+  }
   return sim::ServeOnPty(options);
 }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "link/clock.h"
+#include "link/text_format.h"
 
 namespace r7700::sim {
 
@@ -15,9 +16,9 @@ const char* const kSimUsage =
     "stopped (SIGTERM, SIGINT).\n"
     "\n"
     "  --link PATH              also make PATH a symlink to the terminal\n"
-    "  --time-scale F           run F times slower than real time; 0.1 makes\n"
-    "                           every duration ten times shorter (default:\n"
-    "                           R7700_TIME_SCALE, else 1)\n"
+    "  --time-scale F           multiply every duration by F, from 0.001 to 100:\n"
+    "                           0.1 makes them ten times shorter, 2 twice as long\n"
+    "                           (default: R7700_TIME_SCALE, else 1)\n"
     "  --series A|B|C           instrument series (default C)\n"
     "  --power ac|charging|battery\n"
     "                           what the power query reports (default ac)\n"
@@ -27,6 +28,8 @@ const char* const kSimUsage =
     "  --state FILE             write the final state as JSON to FILE\n"
     "  --flash FILE             keep the flash in FILE: read at start (when it\n"
     "                           exists), written at the end\n"
+    "  --lenient                also take commands as typed by hand (CR, runs of\n"
+    "                           blanks, upper-case hex, leading zeros)\n"
     "faults:\n"
     "  --silent                 never answer anything\n"
     "  --stale-end              an extra <END> line before the first identification\n"
@@ -43,9 +46,17 @@ const char* const kSimUsage =
     "  --garble-byte ADDR       the byte loaded for ADDR (hex) arrives with one bit\n"
     "                           flipped; its block is acknowledged as received\n"
     "  --blank-boot-sector      no boot sector from the factory in either copy\n"
-    "  --help                   this text\n";
+    "  --help                   this text\n"
+    "  --version                the program's version\n"
+    "exit status: 0 after the reboot or a stop by signal, 1 when the terminal,\n"
+    "the link or the state file cannot be made, 64 for a usage error\n";
 
 namespace {
+
+// Beyond these the instrument's timing means nothing: durations of hours, or
+// shorter than the operating system can keep.
+constexpr double kMinTimeScale = 0.001;
+constexpr double kMaxTimeScale = 100;
 
 template <typename Number>
 bool ParseWhole(std::string_view text, Number* value) {
@@ -114,6 +125,10 @@ bool SetSwitch(std::string_view flag, SimOptions& options) {
   Faults& faults = options.config.faults;
   if (flag == "--help") {
     options.help = true;
+  } else if (flag == "--version") {
+    options.version = true;
+  } else if (flag == "--lenient") {
+    options.config.lenient = true;
   } else if (flag == "--blank-boot-sector") {
     options.config.factory_boot_sector = false;
   } else if (flag == "--in-monitor") {
@@ -150,6 +165,11 @@ bool ParseSimOptions(const std::vector<std::string>& args, double default_time_s
       return false;
     }
     ++i;
+  }
+  if (!(options->time_scale >= kMinTimeScale && options->time_scale <= kMaxTimeScale)) {
+    *problem = Format("time scale %g out of range: it must lie from %g to %g", options->time_scale,
+                      kMinTimeScale, kMaxTimeScale);
+    return false;
   }
   return true;
 }

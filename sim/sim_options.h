@@ -15,6 +15,7 @@ struct SimOptions {
   double time_scale = 1.0;
   InstrumentConfig config;
   bool help = false;
+  bool version = false;
 };
 
 extern const char* const kSimUsage;

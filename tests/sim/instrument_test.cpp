@@ -50,6 +50,32 @@ TEST(SimMonitor, AnswersWithoutEchoAndAlwaysEndsWithThePrompt) {
   EXPECT_EQ(rig.Ask(std::string(300, 'x') + "\n"), "Error: line too long\r\nR7700>\r\n");
 }
 
+TEST(SimMonitor, TakesOnlyTheToolsExactFormsUnlessLenient) {
+  struct Case {
+    std::string line;
+    std::string strict_error;
+  };
+  const Case cases[] = {
+      {"ver\r\n", "Error: unknown command"},       {" ver\n", "Error: unknown command"},
+      {"ver \n", "Error: bad arguments"},          {"dm  840000\n", "Error: bad arguments"},
+      {"dm 84000A\n", "Error: bad arguments"},     {"dm 0840000\n", "Error: bad arguments"},
+      {"pf 3b00000 00\n", "Error: bad arguments"}, {"dm 840000\r\n", "Error: bad arguments"},
+      {"baud 019200\n", "Error: bad arguments"},
+  };
+  for (const Case& c : cases) {
+    SimRig strict(InMonitor());
+    EXPECT_EQ(strict.Ask(c.line), c.strict_error + "\r\n" + std::string(kPrompt)) << c.line;
+    EXPECT_EQ(strict.instrument.Peek(0x3B00000), 0xFF);
+    sim::InstrumentConfig config = InMonitor();
+    config.lenient = true;
+    SimRig lenient(config);
+    const std::string reply = lenient.Ask(c.line, c.line.starts_with("baud") ? "\r\n" : kPrompt);
+    EXPECT_FALSE(reply.starts_with("Error")) << c.line << reply;
+  }
+  SimRig application;
+  EXPECT_EQ(application.Ask("*idn?\r\n", "\r\n"), "ERROR<END>\r\n");
+}
+
 TEST(SimMonitor, VersionLineCarriesTheSeriesAtIndexNine) {
   for (char series : {'A', 'B', 'C'}) {
     sim::InstrumentConfig config = InMonitor();
