@@ -6,6 +6,7 @@
 #include <fstream>
 #include <vector>
 
+#include "sim/boot_sector.h"
 #include "sim/sim_memory.h"
 
 namespace r7700::sim {
@@ -27,6 +28,11 @@ bool InADevice(uint32_t address) {
 bool LoadFlashFile(const std::string& path, Instrument& instrument) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return true;
+  // The file holds every sector that is not erased: a boot sector missing
+  // from it was erased, not the factory's.
+  for (uint32_t boot_sector : kBootSectors) {
+    instrument.Load(boot_sector, std::vector<uint8_t>(kSectorBytes, kErased));
+  }
   std::array<uint8_t, 4> header{};
   std::vector<uint8_t> sector(kSectorBytes);
   while (in.read(reinterpret_cast<char*>(header.data()), header.size())) {

@@ -120,6 +120,10 @@ size_t Instrument::Transmit(uint8_t* out, size_t max, int64_t now_us, int32_t pc
   return core_->line.Transmit(out, max, now_us, pc_baud);
 }
 
+int64_t Instrument::InputFreeMicros() const {
+  return core_->input_free_us;
+}
+
 int64_t Instrument::NextOutputMicros() const {
   return core_->line.NextOutputMicros();
 }

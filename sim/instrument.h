@@ -73,6 +73,8 @@ class Instrument {
   // speed, 10 bits a byte), at most max. Bytes sent at a speed other than
   // pc_baud arrive as garbage (values 0x80 to 0xFF).
   size_t Transmit(uint8_t* out, size_t max, int64_t now_us, int32_t pc_baud);
+  // When the last byte received so far will have arrived.
+  int64_t InputFreeMicros() const;
   // When the next output byte will be complete (INT64_MAX when none is pending).
   int64_t NextOutputMicros() const;
   // Output whose transmission has begun by now_us is lost (the PC end purged

@@ -20,6 +20,7 @@
 
 #include "sim/flash_file.h"
 #include "sim/instrument.h"
+#include "sim/line_timing.h"
 #include "sim/pty_server.h"
 #include "sim/sim_line.h"
 
@@ -31,6 +32,10 @@ constexpr int64_t kNoClientUs = 10000;  // real time between looks while nobody 
 // After the reboot line the server waits this long (real time) at most for
 // the client to read it and close the port.
 constexpr int64_t kRebootLingerUs = 2000000;
+// A line carries no more than its speed: input is taken in no further than
+// this far ahead of what has arrived by now, and a writer that runs ahead
+// waits for the terminal instead of filling the simulator's memory.
+constexpr int64_t kMaxInputAheadBytes = 16384;
 
 int64_t MonotonicMicros() {
   timespec now{};
@@ -161,8 +166,16 @@ void Serve(int master, Instrument& instrument, double time_scale, const sigset_t
           static_cast<double>(instrument.NextOutputMicros() - sim_now()) * time_scale;
       wait_us = std::clamp<int64_t>(static_cast<int64_t>(due_us), 0, wait_us);
     }
-    const int ready = Wait(master, client, wait_us, wait_mask);
+    const int64_t ahead_us = instrument.InputFreeMicros() - sim_now();
+    const int64_t allowed_us = LineMicros(kMaxInputAheadBytes, instrument.baud());
+    const bool takes_input = ahead_us <= allowed_us;
+    if (!takes_input) {
+      const double due_us = static_cast<double>(ahead_us - allowed_us) * time_scale;
+      wait_us = std::clamp<int64_t>(static_cast<int64_t>(due_us), 0, wait_us);
+    }
+    const int ready = Wait(master, client && takes_input, wait_us, wait_mask);
     if (ready < 0) return;
+    if (!takes_input) continue;
     if (ready == 0 && client) continue;
     const ssize_t got = read(master, bytes, sizeof bytes);
     if (got > 0) {

@@ -23,14 +23,22 @@
 
 namespace r7700::test {
 
+// One write of the PC while plugged in, with the virtual times it began and
+// ended (the write returns when its last byte has left).
+struct TimedWrite {
+  int64_t start_us;
+  int64_t end_us;
+  std::string bytes;
+};
+
 // The PC's end of the cable: passes everything through to the simulated
 // instrument while plugged in; unplugged, what is written is lost and reads
 // wait out their time limit. Notes opens, speeds and closes in events.
 class CableEnd : public SerialConnection {
  public:
   CableEnd(std::unique_ptr<SerialConnection> port, const bool& plugged, VirtualClock& clock,
-           std::vector<std::string>& events)
-      : port_(std::move(port)), plugged_(plugged), clock_(clock), events_(events) {
+           std::vector<std::string>& events, std::vector<TimedWrite>& writes)
+      : port_(std::move(port)), plugged_(plugged), clock_(clock), events_(events), writes_(writes) {
     events_.push_back("open");
   }
   ~CableEnd() override { events_.push_back("close"); }
@@ -53,7 +61,11 @@ class CableEnd : public SerialConnection {
   }
   void RaiseLines() override { port_->RaiseLines(); }
   uint32_t WriteSome(const uint8_t* data, uint32_t length) override {
-    return plugged_ ? port_->WriteSome(data, length) : length;
+    if (!plugged_) return length;
+    const int64_t start_us = clock_.NowMicros();
+    const uint32_t written = port_->WriteSome(data, length);
+    writes_.push_back({start_us, clock_.NowMicros(), std::string(data, data + written)});
+    return written;
   }
   void Flush() override { port_->Flush(); }
   uint32_t ReadSome(uint8_t* buffer, uint32_t count) override {
@@ -68,6 +80,7 @@ class CableEnd : public SerialConnection {
   const bool& plugged_;
   VirtualClock& clock_;
   std::vector<std::string>& events_;
+  std::vector<TimedWrite>& writes_;
   PortTimeouts timeouts_{};
 };
 
@@ -78,12 +91,13 @@ class Cable : public SerialBackend {
   std::unique_ptr<SerialConnection> Open(const std::string& name) override {
     std::unique_ptr<SerialConnection> port = sim_.Open(name);
     if (port == nullptr) return nullptr;
-    return std::make_unique<CableEnd>(std::move(port), plugged, clock_, events);
+    return std::make_unique<CableEnd>(std::move(port), plugged, clock_, events, writes);
   }
   std::vector<std::string> CandidatePortNames() override { return sim_.CandidatePortNames(); }
 
   bool plugged = true;
   std::vector<std::string> events;
+  std::vector<TimedWrite> writes;
 
  private:
   SimBackend& sim_;

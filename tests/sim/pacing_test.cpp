@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "link/checksum.h"
+#include "link/text_format.h"
 #include "sim/instrument.h"
 #include "tests/sim/sim_test_rig.h"
 
@@ -42,6 +44,59 @@ TEST(SimPacing, TheAcknowledgementFollowsTheProgramming) {
   rig.Send(LoadBlock(0x3C05000, block));
   rig.ReadFor(1000);
   EXPECT_EQ(rig.instrument.Read(0x3C05000, 16), std::vector<uint8_t>(16, 0xFF));
+}
+
+// A language download as the dialogue sends it; `ending` is what the tool
+// waits for before it sends the next step.
+struct Step {
+  std::string bytes;
+  std::string ending;
+};
+
+std::vector<Step> LanguageDownload(const std::vector<uint8_t>& image) {
+  std::vector<Step> steps{{"pf 3b00000 0\n", std::string(kPrompt)},
+                          {"pf 3b00001 0\n", std::string(kPrompt)},
+                          {"erase 3b00000 100000 10000\n", std::string(kPrompt)},
+                          {"flashload\n", ")\r\n"}};
+  uint32_t checksum = 0;
+  for (size_t at = 0; at < image.size(); at += 1024) {
+    const std::vector<uint8_t> block(
+        image.begin() + static_cast<ptrdiff_t>(at),
+        image.begin() + static_cast<ptrdiff_t>(std::min(image.size(), at + 1024)));
+    uint8_t ack = 0;
+    for (uint8_t byte : block) ack ^= byte;
+    steps.push_back({LoadBlock(0x3B00004 + static_cast<uint32_t>(at), block),
+                     std::string(1, static_cast<char>(ack))});
+  }
+  for (uint8_t byte : image) checksum = ChecksumStep(checksum, byte);
+  for (size_t i = image.size(); i < 0xFFFFB; ++i) checksum = ChecksumStep(checksum, 0xFF);
+  steps.push_back({kEndBlock, std::string(kPrompt)});
+  steps.push_back({"crc 3b00004 ffffc\n", std::string(kPrompt)});
+  const uint32_t marker[] = {0x4A, 0x53, checksum & 0xFF, checksum >> 8};
+  for (uint32_t i = 0; i < 4; ++i) {
+    steps.push_back({Format("pf %lx %x\n", 0x3B00000ul + i, marker[i]), std::string(kPrompt)});
+  }
+  return steps;
+}
+
+TEST(SimPacing, AToolThatDoesNotWaitFails) {
+  const std::vector<uint8_t> image = TestPattern(3000);
+  for (bool waits : {true, false}) {
+    SimRig rig(InMonitor());
+    std::string burst;
+    for (const Step& step : LanguageDownload(image)) {
+      if (!waits) {
+        burst += step.bytes;
+        continue;
+      }
+      rig.Send(step.bytes);
+      ASSERT_TRUE(rig.ReadUntil(step.ending, 20000).ends_with(step.ending)) << step.bytes;
+    }
+    rig.Send(burst);
+    rig.ReadFor(20000);
+    EXPECT_EQ(rig.instrument.MakeReport().languages_valid, waits);
+    EXPECT_EQ(rig.instrument.Read(0x3B00004, 3000) == image, waits);
+  }
 }
 
 TEST(SimPacing, AFloodOfLinesStaysBounded) {
