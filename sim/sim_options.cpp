@@ -167,8 +167,8 @@ bool ParseSimOptions(const std::vector<std::string>& args, double default_time_s
     ++i;
   }
   if (!(options->time_scale >= kMinTimeScale && options->time_scale <= kMaxTimeScale)) {
-    *problem = Format("time scale %g out of range: it must lie from %g to %g", options->time_scale,
-                      kMinTimeScale, kMaxTimeScale);
+    *problem = Format("time scale %g (--time-scale or R7700_TIME_SCALE) must lie from %g to %g",
+                      options->time_scale, kMinTimeScale, kMaxTimeScale);
     return false;
   }
   return true;

@@ -47,7 +47,8 @@ TEST(SimOptions, EveryOptionReachesTheInstrument) {
                                "crc=",
                                "--garble-byte",
                                "0x3ff4800",
-                               "--blank-boot-sector"},
+                               "--blank-boot-sector",
+                               "--lenient"},
                               1.0, &options, &problem))
       << problem;
   const InstrumentConfig& c = options.config;
@@ -69,6 +70,7 @@ TEST(SimOptions, EveryOptionReachesTheInstrument) {
                                            {"pf 3fefffc 4a", "pf 2fefffc 4a"}, {"crc", ""}}));
   EXPECT_EQ(c.faults.garbled_byte_address, 0x3ff4800);
   EXPECT_FALSE(c.factory_boot_sector);
+  EXPECT_TRUE(c.lenient);
 }
 
 TEST(SimOptions, DefaultsAndUsageErrors) {
@@ -82,6 +84,8 @@ TEST(SimOptions, DefaultsAndUsageErrors) {
        std::vector<std::vector<std::string>>{{"--series", "D"},
                                              {"--power", "solar"},
                                              {"--time-scale", "0"},
+                                             {"--time-scale", "1e-300"},
+                                             {"--time-scale", "101"},
                                              {"--noise-every", "-1"},
                                              {"--slow-erase", "5s"},
                                              {"--garble-command", "pf 0 0"},

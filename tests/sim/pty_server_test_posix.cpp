@@ -178,6 +178,9 @@ TEST(SimPty, UsageErrorsAndHelp) {
   SimProcess help({"--help"});
   EXPECT_EQ(help.slave, "usage: r7700-sim [options]");
   EXPECT_EQ(help.Wait(), 0);
+  SimProcess version({"--version"});
+  EXPECT_EQ(version.slave, "r7700-sim 4.2.0");
+  EXPECT_EQ(version.Wait(), 0);
   SimProcess wrong({"--series", "D"});
   EXPECT_EQ(wrong.slave, "");
   EXPECT_EQ(wrong.Wait(), 64);
