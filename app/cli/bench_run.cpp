@@ -1,12 +1,19 @@
 #include "app/cli/bench_run.h"
 
-#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <thread>
 
+#include "app/cli/json_events.h"
+#include "app/cli/log_file.h"
+#include "app/cli/observed_window.h"
+#include "app/cli/options.h"
 #include "app/cli/port_window.h"
+#include "app/cli/run_events.h"
+#include "app/cli/traced_serial.h"
+#include "app/cli/transfer_tally.h"
 #include "app/resources/resource.h"
 
 namespace r7700::cli {
@@ -28,21 +35,36 @@ std::string LocalTimeStamp() {
   return stamp;
 }
 
-// One instrument's update, start to end, on the calling thread. Its window
-// carries the download boxes as the main window had them at Start.
+// One instrument's update, start to end, on the calling thread, with its
+// own events and sinks. Its window carries the download boxes as the main
+// window had them at Start.
 void UpdateOnePort(const BenchJob& job, const std::string& port, size_t index,
                    MultiDisplay& display, std::FILE* log, PortOutcome& outcome) {
-  const auto start = std::chrono::steady_clock::now();
-  PortWindow window(display, index, log);
+  RunEvents events;
+  TransferTally tally;
+  events.Add(tally);
+  std::optional<JsonEventSink> json;
+  if (job.json != nullptr) events.Add(json.emplace(job.json, port));
+  std::optional<LogFileSink> log_sink;
+  if (log != nullptr) events.Add(log_sink.emplace(log, job.trace));
+  TracedSerialBackend serial(job.serial, events);
+  PortWindow port_window(display, index);
+  ObservedWindow window(port_window, events);
   window.SetChecked(IDC_DOWNLOAD_FIRMWARE, job.download_firmware);
   window.SetChecked(IDC_DOWNLOAD_LANGUAGES, job.download_languages);
+
   RunContext run{window, job.clock, {}, job.options, job.firmware_path, job.language_image_path};
   run.policy = job.policy;
-  outcome.result = UpdateOnPort(run, job.serial, port, job.baud, &outcome.report);
-  window.EndLog();
+  outcome.result = UpdateOnPort(run, serial, port, job.baud, &outcome.report);
+  window.FlushLogLine();
+  port_window.EndLog();
   outcome.identity = run.identity;
-  if (outcome.result != kRunSucceeded) outcome.failure = window.last_box_text();
-  outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (outcome.result != kRunSucceeded) outcome.failure = port_window.last_box_text();
+  outcome.seconds = events.Now().seconds;
+  if (json) {
+    const int status = outcome.result == kRunSucceeded ? kExitSuccess : kExitRunFailed;
+    WriteRunResult(*json, events.Now(), status, outcome.report, window, tally);
+  }
   PortStatus status;
   status.stage = outcome.result == kRunSucceeded ? "done" : "FAILED";
   display.Status(index, status);

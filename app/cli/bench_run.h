@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,9 @@ struct BenchJob {
   std::string language_image_path;
   bool download_firmware = false;
   bool download_languages = false;
-  std::string log_dir;  // empty: no log files
+  std::string log_dir;        // empty: no log files
+  std::FILE* json = nullptr;  // --json: every port's events there, each naming its port
+  bool trace = false;         // the dialogue too in the log files
   TransferPolicy policy{};
 };
 

@@ -68,8 +68,7 @@ int RunMode(const CliOptions& options, SerialBackend& backend, Clock& clock, std
   if (options.info) return RunInfoMode(session);
   if (options.verify) return RunVerifyMode(session);
   if (options.ports.size() > 1) {
-    const int status =
-        UpdateSeveralInstruments(options, session.app(), session.services(), session.terminal());
+    const int status = UpdateSeveralInstruments(options, session);
     DiscardLanguageImage(session.app().image_builder, session.app().paths);
     return status;
   }
@@ -77,11 +76,13 @@ int RunMode(const CliOptions& options, SerialBackend& backend, Clock& clock, std
 }
 
 int UpdateInstrument(const CliOptions& options, SerialBackend& backend, Clock& clock) {
-  const bool reports =
-      options.info || options.verify || options.json || options.trace || !options.log_path.empty();
-  // Several ports report through --log-dir and their summary table.
-  if (options.ports.size() > 1 && reports) {
-    Complain("--info, --verify, --json, --log and --trace take one --port");
+  // Several ports log to --log-dir, one file each, the dialogue too with --trace.
+  if (options.ports.size() > 1 && (options.info || options.verify || !options.log_path.empty())) {
+    Complain("--info, --verify and --log take one --port (several ports: --log-dir)");
+    return kExitUsage;
+  }
+  if (options.ports.size() > 1 && options.trace && options.log_dir.empty()) {
+    Complain("--trace with several ports needs --log-dir");
     return kExitUsage;
   }
   std::string problem;

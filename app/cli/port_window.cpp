@@ -4,7 +4,6 @@
 #include <charconv>
 
 #include "app/resources/resource.h"
-#include "link/text_format.h"
 
 namespace r7700::cli {
 namespace {
@@ -28,8 +27,7 @@ long CounterValue(const std::string& text) {
 
 }  // namespace
 
-PortWindow::PortWindow(MultiDisplay& display, size_t index, std::FILE* log)
-    : display_(display), index_(index), log_(log) {}
+PortWindow::PortWindow(MultiDisplay& display, size_t index) : display_(display), index_(index) {}
 
 void PortWindow::AppendText(int id, std::string_view text) {
   MemoryWindow::AppendText(id, text);
@@ -76,10 +74,7 @@ BoxAnswer PortWindow::ShowBox(std::string_view text, std::string_view caption, B
   EndLog();
   last_box_text_ = std::string(text);
   display_.Box(index_, caption, text);
-  const BoxAnswer answer = buttons == BoxButtons::kOk ? BoxAnswer::kOk : BoxAnswer::kYes;
-  Write(std::string(caption) + ": " + std::string(text) +
-        (buttons == BoxButtons::kOk ? "" : " [y/N] yes"));
-  return answer;
+  return buttons == BoxButtons::kOk ? BoxAnswer::kOk : BoxAnswer::kYes;
 }
 
 void PortWindow::EndLog() {
@@ -89,20 +84,9 @@ void PortWindow::EndLog() {
 }
 
 void PortWindow::TakeLine(std::string_view line) {
-  Write(line);
   if (line.empty()) return;
   last_line_ = std::string(line);
   display_.LogLine(index_, line);
-}
-
-// Every line of the log file carries the seconds since the run began.
-void PortWindow::Write(std::string_view text) {
-  if (log_ == nullptr) return;
-  std::string stamped = Format("[%9.3f] ", SecondsSince(start_));
-  for (const char c : text)
-    stamped += c == '\n' ? std::string("\n            ") : std::string(1, c);
-  std::fprintf(log_, "%s\n", stamped.c_str());
-  std::fflush(log_);
 }
 
 void PortWindow::UpdateStatus() {

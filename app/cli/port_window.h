@@ -1,11 +1,10 @@
 // The window of one instrument's run when several run at once: its controls
-// live in memory, whole log lines and boxes go to the shared display and to
-// the port's own log file, and the progress controls become the port's
-// status line (stage, percent, rate, time left).
+// live in memory, whole log lines and boxes go to the shared display, and
+// the progress controls become the port's status line (stage, percent,
+// rate, time left).
 #pragma once
 
 #include <chrono>
-#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -16,9 +15,9 @@ namespace r7700::cli {
 
 class PortWindow : public MemoryWindow {
  public:
-  // log may be null (no log file). The retry offer is answered Yes: the one
-  // confirmation for all ports stands for it.
-  PortWindow(MultiDisplay& display, size_t index, std::FILE* log);
+  // The retry offer is answered Yes: the one confirmation for all ports
+  // stands for it.
+  PortWindow(MultiDisplay& display, size_t index);
 
   void AppendText(int id, std::string_view text) override;
   void SetText(int id, std::string_view text) override;
@@ -34,18 +33,15 @@ class PortWindow : public MemoryWindow {
 
  private:
   void TakeLine(std::string_view line);
-  void Write(std::string_view text);
   void UpdateStatus();
 
   MultiDisplay& display_;
   size_t index_;
-  std::FILE* log_;
   std::string open_line_;  // log text not yet ended by a line end
   std::string last_box_text_;
   std::string last_line_;
   PortStatus status_;
-  const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-  std::chrono::steady_clock::time_point phase_start_ = start_;
+  std::chrono::steady_clock::time_point phase_start_ = std::chrono::steady_clock::now();
   bool phase_counted_ = false;  // the counter text belongs to this phase
 };
 

@@ -32,41 +32,52 @@ std::string PortList(const std::vector<std::string>& ports) {
 
 }  // namespace
 
-int UpdateSeveralInstruments(const CliOptions& options, AppState& app, Services& services,
-                             TerminalWindow& window) {
+int UpdateSeveralInstruments(const CliOptions& options, Session& session) {
+  AppState& app = session.app();
+  WindowSurface& window = session.window();
+  JsonEventSink* json = session.json();
+  // The questions and the image are those of all ports, not of the first.
+  if (json != nullptr) json->set_port_label({});
+  std::FILE* out = json != nullptr ? stderr : stdout;
   const int32_t baud = SelectedBaud(window);
   std::fprintf(stderr, "%zu instruments at once: %s\n", options.ports.size(),
                PortList(options.ports).c_str());
   if (!ConfirmConnected(window)) return kExitDeclined;
   // One image for all: built here, read by every port's download.
   if (PrepareRun(app, window) != kRunSucceeded) return kExitRunFailed;
-  window.EndProgressLine();
+  session.End();
 
-  const BenchJob job{services.serial,
-                     services.clock,
-                     baud,
-                     app.run_options,
-                     app.paths.firmware_path,
-                     app.paths.temp_image_path,
-                     window.IsChecked(IDC_DOWNLOAD_FIRMWARE),
-                     window.IsChecked(IDC_DOWNLOAD_LANGUAGES),
-                     options.log_dir,
-                     app.transfer_policy};
+  const BenchJob job{.serial = session.services().serial,
+                     .clock = session.services().clock,
+                     .baud = baud,
+                     .options = app.run_options,
+                     .firmware_path = app.paths.firmware_path,
+                     .language_image_path = app.paths.temp_image_path,
+                     .download_firmware = window.IsChecked(IDC_DOWNLOAD_FIRMWARE),
+                     .download_languages = window.IsChecked(IDC_DOWNLOAD_LANGUAGES),
+                     .log_dir = options.log_dir,
+                     .json = json != nullptr ? stdout : nullptr,
+                     .trace = options.trace,
+                     .policy = app.transfer_policy};
   DisplayStreams streams;
+  streams.out = out;
   streams.redraw = IsTerminal(stderr);
-  streams.out_on_same_screen = IsTerminal(stdout);
+  streams.out_on_same_screen = IsTerminal(out);
   streams.columns = TerminalColumns(stderr, kFallbackColumns);
   MultiDisplay display(streams, options.ports);
   const std::vector<PortOutcome> outcomes = UpdatePorts(job, options.ports, display);
 
   const std::string table = SummaryTable(outcomes, ChosenLanguages(app));
-  std::fwrite(table.data(), 1, table.size(), stdout);
+  std::fwrite(table.data(), 1, table.size(), out);
   for (const PortOutcome& outcome : outcomes) {
-    if (!outcome.log_path.empty())
-      std::printf("log of %s: %s\n", outcome.port.c_str(), outcome.log_path.c_str());
+    if (!outcome.log_path.empty()) {
+      std::fprintf(out, "log of %s: %s\n", outcome.port.c_str(), outcome.log_path.c_str());
+    }
   }
-  std::fflush(stdout);
-  return BenchExitStatus(outcomes);
+  std::fflush(out);
+  const int status = BenchExitStatus(outcomes);
+  if (json != nullptr) json->Write(ResultRecord(*json, session.events().Now(), status));
+  return status;
 }
 
 }  // namespace r7700::cli

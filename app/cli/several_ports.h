@@ -2,16 +2,16 @@
 // for all, then every instrument updated at once, then the summary table.
 #pragma once
 
-#include "app/app_state.h"
 #include "app/cli/options.h"
-#include "app/cli/terminal_window.h"
+#include "app/cli/session.h"
 
 namespace r7700::cli {
 
-// Call once the start-up data is loaded and the options are applied to
-// window. Returns the exit status: kExitDeclined at No, kExitRunFailed when
-// the image could not be built or any instrument failed, else kExitSuccess.
-int UpdateSeveralInstruments(const CliOptions& options, AppState& app, Services& services,
-                             TerminalWindow& window);
+// Call once the session has started. Returns the exit status: kExitDeclined
+// at No, kExitRunFailed when the image could not be built or any instrument
+// failed, else kExitSuccess. With --json every port's events and result
+// record name the port, and a last record without a port gives the exit
+// status of all; the status log lines and the summary table go to stderr.
+int UpdateSeveralInstruments(const CliOptions& options, Session& session);
 
 }  // namespace r7700::cli

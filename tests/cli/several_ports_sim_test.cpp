@@ -119,5 +119,52 @@ TEST(SeveralPorts, AFaultOnOnePortLeavesTheOthersUpdatedAndIsNamedInTheSummary) 
   EXPECT_EQ(log_files, kInstruments);
 }
 
+// --json: every record of a port's run names it, each port ends with its
+// result record, and the last record, without a port, gives the exit status
+// of all; the human output (prefixed lines, summary) goes to stderr.
+TEST(SeveralPorts, JsonRecordsNameTheirPortAndTheLogsHoldTheDialogue) {
+  ASSERT_FALSE(FullHome().empty());
+  SimProcess first({}, kTestTimeScale);
+  SimProcess second({}, kTestTimeScale);
+  ASSERT_FALSE(first.port().empty() || second.port().empty());
+  const std::string logs = MakeTempFolder("several-ports-json-logs");
+  const ToolResult run =
+      RunTool({"--home", FullHome(), "--no-firmware", "--yes", "--json", "--trace", "--log-dir",
+               logs, "--port", first.port(), "--port", second.port()},
+              "", std::to_string(kTestTimeScale));
+  ASSERT_FALSE(run.timed_out);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(ParseSimState(first.Stop()).languages_valid);
+  EXPECT_TRUE(ParseSimState(second.Stop()).languages_valid);
+
+  const Strings records = Lines(run.out);
+  ASSERT_FALSE(records.empty());
+  for (const std::string& port : {first.port(), second.port()}) {
+    const std::string tag = "\"port\": \"" + port + "\"";
+    const auto of_port = std::count_if(records.begin(), records.end(), [&](const std::string& r) {
+      return r.find(tag) != std::string::npos;
+    });
+    const auto results = std::count_if(records.begin(), records.end(), [&](const std::string& r) {
+      return r.find(tag) != std::string::npos &&
+             r.find("\"event\": \"result\"") != std::string::npos &&
+             r.find("\"outcome\": \"success\"") != std::string::npos;
+    });
+    EXPECT_GT(of_port, 10) << port;
+    EXPECT_EQ(results, 1) << run.out;
+    EXPECT_NE(run.err.find(port + ": Language download complete!\n"), std::string::npos);
+  }
+  for (const std::string& record : records) EXPECT_TRUE(record.starts_with("{\"t\": ")) << record;
+  EXPECT_TRUE(records.back().find("\"event\": \"result\", \"exit\": 0") != std::string::npos &&
+              records.back().find("\"port\"") == std::string::npos)
+      << records.back();
+  EXPECT_NE(run.err.find("\nPORT "), std::string::npos) << run.err;
+
+  size_t traced = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(logs)) {
+    traced += ReadFile(entry.path()).find("> *idn?") != std::string::npos ? 1 : 0;
+  }
+  EXPECT_EQ(traced, 2U);
+}
+
 }  // namespace
 }  // namespace r7700::cli
