@@ -10,9 +10,6 @@ namespace {
 constexpr std::array<int, 7> kCommonControls{
     IDC_START,           IDC_EXIT,           IDC_HELP_BUTTON,    IDC_BOOT_LANGUAGE,
     IDC_SECOND_LANGUAGE, IDC_THIRD_LANGUAGE, IDC_FOURTH_LANGUAGE};
-constexpr std::array<int, 6> kOptionControls{IDC_DOWNLOAD_LANGUAGES,   IDC_DOWNLOAD_FIRMWARE,
-                                             IDC_DOWNLOAD_BOOT_SECTOR, IDC_ERASE_USER_FLASH,
-                                             IDC_BOOT_FLASH,           IDC_BOOT_RAMCARD};
 constexpr std::array<int, 2> kPortControls{IDC_PORT_LIST, IDC_BAUD_LIST};
 
 template <size_t N>

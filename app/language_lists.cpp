@@ -1,20 +1,16 @@
 #include "app/language_lists.h"
 
-#include <array>
-
-#include "app/resources/resource.h"
-
 namespace r7700 {
 namespace {
 
-constexpr std::array<int, 4> kLanguageLists{IDC_BOOT_LANGUAGE, IDC_SECOND_LANGUAGE,
-                                            IDC_THIRD_LANGUAGE, IDC_FOURTH_LANGUAGE};
-
-// The boot list leaves out row 0, so its positions are one lower than rows.
-constexpr int kBootListRowOffset = 1;
 constexpr int kFirstLanguageRow = 1;
 
 }  // namespace
+
+void SelectLanguageSlots(WindowSurface& window, const SelectedLanguages& rows) {
+  window.ListSelect(kLanguageLists[0], rows[0] - kBootListRowOffset);
+  for (size_t k = 1; k < kLanguageLists.size(); ++k) window.ListSelect(kLanguageLists[k], rows[k]);
+}
 
 void FillLanguageLists(WindowSurface& window, const LanguageChoices& choices,
                        SelectedLanguages& selected) {
@@ -25,9 +21,7 @@ void FillLanguageLists(WindowSurface& window, const LanguageChoices& choices,
     if (row >= kBootListRowOffset) window.ListAdd(IDC_BOOT_LANGUAGE, name);
     for (size_t k = 1; k < kLanguageLists.size(); ++k) window.ListAdd(kLanguageLists[k], name);
   }
-  window.ListSelect(IDC_BOOT_LANGUAGE, selected[0] - kBootListRowOffset);
-  for (size_t k = 1; k < kLanguageLists.size(); ++k)
-    window.ListSelect(kLanguageLists[k], selected[k]);
+  SelectLanguageSlots(window, selected);
   ApplySecondLanguageRule(window, selected);
 }
 

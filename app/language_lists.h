@@ -5,10 +5,22 @@
 // position k is row k + 1; lists 1002 to 1004 hold rows 0 ("None") to N.
 #pragma once
 
+#include <array>
+
 #include "languages/catalogue.h"
+#include "link/control_ids.h"
 #include "link/window_surface.h"
 
 namespace r7700 {
+
+// The list of slot k is kLanguageLists[k].
+inline constexpr std::array<int, 4> kLanguageLists{IDC_BOOT_LANGUAGE, IDC_SECOND_LANGUAGE,
+                                                   IDC_THIRD_LANGUAGE, IDC_FOURTH_LANGUAGE};
+// The boot list leaves out row 0, so its positions are one lower than rows.
+inline constexpr int kBootListRowOffset = 1;
+
+// Selects the row of each slot in its list.
+void SelectLanguageSlots(WindowSurface& window, const SelectedLanguages& rows);
 
 // Fills the lists up to the end marker, selects the slots of selected and
 // applies the second-language rule.

@@ -13,6 +13,9 @@ namespace r7700 {
 class ProfileStore {
  public:
   virtual ~ProfileStore() = default;
+  // Whether path is a file that can be opened for reading: it is opened
+  // and closed again. A file that exists but cannot be opened counts as
+  // missing.
   virtual bool FileExists(const std::string& path) = 0;
   // The value of key in section, or default_value when the file, section
   // or key is missing; cut to buffer_size - 1 characters.

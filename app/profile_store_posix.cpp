@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/profile_file.h"
 #include "app/profile_store.h"
@@ -11,8 +13,12 @@ namespace {
 class FileProfileStore : public ProfileStore {
  public:
   bool FileExists(const std::string& path) override {
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
     struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    const bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    close(fd);
+    return regular;
   }
 
   std::string ReadString(const std::string& path, std::string_view section, std::string_view key,

@@ -44,9 +44,14 @@ class Win32ProfileStore : public ProfileStore {
   Win32ProfileStore(const Win32ProfileStore&) = delete;
   Win32ProfileStore& operator=(const Win32ProfileStore&) = delete;
 
+  // As OpenFile with OF_EXIST opens and closes it, without that call's
+  // 128-character limit on the path. A folder does not open this way.
   bool FileExists(const std::string& path) override {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
   }
 
   std::string ReadString(const std::string& path, std::string_view section, std::string_view key,

@@ -2,6 +2,7 @@
 
 #include "app/resources/resource.h"
 #include "link/error_report.h"
+#include "link/status_log.h"
 
 namespace r7700 {
 namespace {
@@ -34,10 +35,6 @@ constexpr std::array<TickOption, 4> kTickOptions{{
 }};
 constexpr std::string_view kDownloadToKey = "DownloadTo";
 
-constexpr std::array<int, 6> kOptionControls{IDC_DOWNLOAD_LANGUAGES,   IDC_DOWNLOAD_FIRMWARE,
-                                             IDC_DOWNLOAD_BOOT_SECTOR, IDC_ERASE_USER_FLASH,
-                                             IDC_BOOT_FLASH,           IDC_BOOT_RAMCARD};
-
 std::string_view SettingsFileName(SettingsMode mode) {
   return mode == SettingsMode::kFull ? kFullSettingsFile : kRestrictedSettingsFile;
 }
@@ -60,12 +57,6 @@ void LoadProductDefaults(WindowSurface& window, ProfileStore& store, const std::
   if (boot == kBootFlash) window.SetChecked(IDC_BOOT_FLASH, true);
   if (boot == kBootCard) window.SetChecked(IDC_BOOT_RAMCARD, true);
   if (boot == kBootRam) window.SetChecked(IDC_ERASE_USER_FLASH, true);
-}
-
-// The name of a selected row; a slot outside the table writes "None".
-std::string_view SelectedName(const LanguageChoices& choices, int32_t row) {
-  if (row < 0 || row >= kLanguageRows) return kNoLanguageName;
-  return choices.rows[static_cast<size_t>(row)].name;
 }
 
 }  // namespace
@@ -112,27 +103,31 @@ int LoadSettings(WindowSurface& window, ProfileStore& store, const DataPaths& pa
   return 0;
 }
 
-void SaveSettings(WindowSurface& window, ProfileStore& store, const DataPaths& paths,
+bool SaveSettings(WindowSurface& window, ProfileStore& store, const DataPaths& paths,
                   const LanguageChoices& choices, const SelectedLanguages& selected,
                   Settings& settings) {
-  if (!settings.write_back || settings.mode == SettingsMode::kNone) return;
+  if (!settings.write_back || settings.mode == SettingsMode::kNone) return true;
   const std::string path = ProgramFilePath(paths, SettingsFileName(settings.mode));
+  bool written = true;
   for (size_t k = 0; k < kLanguageKeys.size(); ++k) {
-    settings.language_slot_text[k] = SelectedName(choices, selected[k]);
-    store.WriteString(path, kLanguageSection, kLanguageKeys[k], settings.language_slot_text[k]);
+    settings.language_slot_text[k] = LanguageName(choices, selected[k]);
+    written &=
+        store.WriteString(path, kLanguageSection, kLanguageKeys[k], settings.language_slot_text[k]);
   }
-  if (settings.mode == SettingsMode::kRestricted) return;
-
-  for (const TickOption& tick : kTickOptions) {
-    std::string& text = settings.option_text[tick.option];
-    text = window.IsChecked(tick.control) ? kTrue : kFalse;
-    store.WriteString(path, kProductSection, tick.key, text);
+  if (settings.mode == SettingsMode::kFull) {
+    for (const TickOption& tick : kTickOptions) {
+      std::string& text = settings.option_text[tick.option];
+      text = window.IsChecked(tick.control) ? kTrue : kFalse;
+      written &= store.WriteString(path, kProductSection, tick.key, text);
+    }
+    std::string_view boot = kBootFlash;
+    if (window.IsChecked(IDC_BOOT_RAMCARD)) boot = kBootCard;
+    if (window.IsChecked(IDC_ERASE_USER_FLASH)) boot = kBootRam;
+    settings.option_text[kOptionDownloadTo] = boot;
+    written &= store.WriteString(path, kProductSection, kDownloadToKey, boot);
   }
-  std::string_view boot = kBootFlash;
-  if (window.IsChecked(IDC_BOOT_RAMCARD)) boot = kBootCard;
-  if (window.IsChecked(IDC_ERASE_USER_FLASH)) boot = kBootRam;
-  settings.option_text[kOptionDownloadTo] = boot;
-  store.WriteString(path, kProductSection, kDownloadToKey, boot);
+  if (!written) LogLine(window, "Cannot write the settings file %s !\n", path.c_str());
+  return written;
 }
 
 }  // namespace r7700

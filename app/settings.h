@@ -17,6 +17,7 @@
 
 #include "app/profile_store.h"
 #include "languages/catalogue.h"
+#include "link/control_ids.h"
 #include "link/data_paths.h"
 #include "link/window_surface.h"
 
@@ -27,6 +28,12 @@ enum class SettingsMode { kNone = 0, kRestricted = 1, kFull = 2 };
 inline constexpr std::string_view kFullSettingsFile = "product.ini";
 inline constexpr std::string_view kRestrictedSettingsFile = "veskotdr.ini";
 inline constexpr size_t kSettingsValueBytes = 20;
+
+// The download options and the boot medium buttons: set from the settings
+// file in Full mode, ticked and disabled in Restricted mode.
+inline constexpr std::array<int, 6> kOptionControls{IDC_DOWNLOAD_LANGUAGES,   IDC_DOWNLOAD_FIRMWARE,
+                                                    IDC_DOWNLOAD_BOOT_SECTOR, IDC_ERASE_USER_FLASH,
+                                                    IDC_BOOT_FLASH,           IDC_BOOT_RAMCARD};
 
 // A language value that makes Exit write the choices back to the file.
 inline constexpr std::string_view kAccessCode = "R7700-SERVICE";
@@ -61,7 +68,9 @@ int LoadSettings(WindowSurface& window, ProfileStore& store, const DataPaths& pa
 
 // Writes the languages (and in Full mode the options, read from the boxes)
 // back to the settings file in use, only when the access code was read.
-void SaveSettings(WindowSurface& window, ProfileStore& store, const DataPaths& paths,
+// Returns false when a value could not be written (a read-only folder, for
+// one), after a status log line naming the file.
+bool SaveSettings(WindowSurface& window, ProfileStore& store, const DataPaths& paths,
                   const LanguageChoices& choices, const SelectedLanguages& selected,
                   Settings& settings);
 

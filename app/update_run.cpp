@@ -52,13 +52,6 @@ int CheckInputs(WindowSurface& window, const std::string& firmware_path) {
   return kRunSucceeded;
 }
 
-// The name behind a language slot; a slot outside the table has none, which
-// the builder refuses as a language it cannot find.
-std::string_view SlotName(const LanguageChoices& choices, int32_t row) {
-  if (row < 0 || row >= kLanguageRows) return {};
-  return choices.rows[static_cast<size_t>(row)].name;
-}
-
 // Built before the port is opened and whether or not the languages are to
 // be downloaded, so a choice that cannot fit stops the run before the
 // instrument is touched.
@@ -71,7 +64,7 @@ int BuildLanguageImage(AppState& app, WindowSurface& window) {
   for (const int32_t row : app.selected) {
     if (row == 0) continue;
     if (AddLanguageToImage(app.image_builder, app.catalogue, app.paths, window,
-                           SlotName(app.choices, row)) < 0) {
+                           LanguageName(app.choices, row)) < 0) {
       ShowRunError(window, kLanguageNotAddedText);
       return kRunFailed;
     }
@@ -164,7 +157,7 @@ OwnedPort OpenRunPort(SerialBackend& serial, WindowSurface& window, const std::s
 }
 
 bool ConfirmConnected(WindowSurface& window) {
-  window.SetText(IDC_STATUS_LOG, "");
+  ClearStatusLog(window);
   if (window.ShowBox(kVerifyText, kVerifyCaption, BoxIcon::kWarning, BoxButtons::kYesNo) !=
       BoxAnswer::kYes) {
     return false;

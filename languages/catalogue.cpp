@@ -206,4 +206,9 @@ int FindLanguage(const LanguageChoices& choices, std::string_view name) {
   return -1;
 }
 
+std::string_view LanguageName(const LanguageChoices& choices, int32_t row) {
+  if (row < 0 || row >= kLanguageRows) return kNoLanguageName;
+  return choices.rows[static_cast<size_t>(row)].name;
+}
+
 }  // namespace r7700

@@ -89,6 +89,9 @@ int LoadLanguageCatalogue(const DataPaths& paths, LanguageCatalogue& catalogue);
 // (case-sensitive), searching up to the end marker; -1 when absent.
 int FindLanguage(const LanguageChoices& choices, std::string_view name);
 
+// The name of a row of LanguageChoices; "None" for a row outside the table.
+std::string_view LanguageName(const LanguageChoices& choices, int32_t row);
+
 // Whether a catalogue font field names no font.
 inline bool HasNoFont(const LanguageEntry& entry) {
   return !entry.font_file.empty() && entry.font_file[0] == '0';

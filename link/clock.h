@@ -24,7 +24,6 @@ class RealClock : public Clock {
   explicit RealClock(double scale = 1.0);
   void Sleep(uint32_t ms) override;
   int64_t CalendarSeconds() override;
-  double scale() const { return scale_; }
 
  private:
   double scale_;

@@ -30,8 +30,8 @@ std::string_view StringTableEntry(int entry) {
 
 void ShowNumberedMessage(WindowSurface& window, int text_entry, int caption_entry, BoxIcon icon,
                          ...) {
-  const std::string format(StringTableEntry(text_entry));
-  const std::string caption(StringTableEntry(caption_entry));
+  const std::string format = window.StringResource(text_entry, kMessageFormatBytes);
+  const std::string caption = window.StringResource(caption_entry, kMessageCaptionBytes);
   va_list args;
   va_start(args, icon);
   const std::string text = FormatV(format.c_str(), args);

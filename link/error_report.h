@@ -17,12 +17,19 @@ inline constexpr int kMsgCatalogueSyntax = 103;
 inline constexpr int kMsgPortOpenFailed = 104;
 inline constexpr int kMsgLanguageMissing = 200;
 
-// Entries 1 to 8 of the string table; empty text for any other entry.
+// The loads are cut to these buffers, terminating zero included.
+inline constexpr size_t kMessageFormatBytes = 256;
+inline constexpr size_t kMessageCaptionBytes = 40;
+
+// Entries 1 to 8 of the string table; empty text for any other entry. The
+// source of the program's string-table resource, and the table itself
+// where there are no such resources.
 std::string_view StringTableEntry(int entry);
 
-// Loads text and caption entries, formats the text printf-style with the
-// arguments (the message number last) and shows it with an OK button.
-// Texts of any length are shown whole.
+// Loads text and caption entries from the window's string table, formats
+// the text printf-style with the arguments (the message number last) and
+// shows it with an OK button. The formatted text is shown whole, however
+// long.
 void ShowNumberedMessage(WindowSurface& window, int text_entry, int caption_entry, BoxIcon icon,
                          ...);
 

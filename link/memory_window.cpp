@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "link/error_report.h"
+
 namespace r7700 {
 
 void MemoryWindow::SetText(int id, std::string_view text) {
@@ -83,6 +85,11 @@ void MemoryWindow::ProgressStepIt() {
   progress_pos_ += progress_step_;
   if (progress_pos_ > progress_high_)
     progress_pos_ = progress_low_ + (progress_pos_ - progress_high_);
+}
+
+std::string MemoryWindow::StringResource(int entry, size_t buffer_bytes) {
+  if (buffer_bytes == 0) return {};
+  return std::string(StringTableEntry(entry).substr(0, buffer_bytes - 1));
 }
 
 BoxAnswer MemoryWindow::ShowBox(std::string_view text, std::string_view caption, BoxIcon icon,

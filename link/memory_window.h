@@ -38,6 +38,7 @@ class MemoryWindow : public WindowSurface {
   std::string GetText(int id) override;
   void AppendText(int id, std::string_view text) override;
   void SetCaretToStart(int id) override;
+  void Focus(int id) override { focus_ = id; }
   bool IsChecked(int id) override;
   void SetChecked(int id, bool checked) override;
   void Enable(int id, bool enabled) override;
@@ -52,6 +53,8 @@ class MemoryWindow : public WindowSurface {
   void ProgressSetStep(int step) override;
   void ProgressSetPos(int pos) override;
   void ProgressStepIt() override;
+  // The plain table of error_report.h: there are no string-table resources.
+  std::string StringResource(int entry, size_t buffer_bytes) override;
   BoxAnswer ShowBox(std::string_view text, std::string_view caption, BoxIcon icon,
                     BoxButtons buttons) override;
   void ShowSuccess() override { ++success_boxes_; }
@@ -60,6 +63,8 @@ class MemoryWindow : public WindowSurface {
   Control& control(int id) { return controls_[id]; }
   const std::vector<ShownBox>& boxes() const { return boxes_; }
   int success_boxes() const { return success_boxes_; }
+  // The control that has the focus; 0 before any has been given it.
+  int focus() const { return focus_; }
   int progress_pos() const { return progress_pos_; }
   int progress_high() const { return progress_high_; }
   int progress_steps() const { return progress_steps_; }
@@ -71,6 +76,7 @@ class MemoryWindow : public WindowSurface {
   Answerer answerer_;
   std::vector<ShownBox> boxes_;
   int success_boxes_ = 0;
+  int focus_ = 0;
   int progress_low_ = 0;
   int progress_high_ = 100;
   int progress_step_ = 10;

@@ -29,6 +29,11 @@ void LogLine(WindowSurface& window, const char* format, ...) {
   window.AppendText(IDC_STATUS_LOG, WidenLineEnds(text));
 }
 
+void ClearStatusLog(WindowSurface& window) {
+  window.Focus(IDC_STATUS_LOG);
+  window.SetText(IDC_STATUS_LOG, "");
+}
+
 void SetProgressCaption(WindowSurface& window, std::string_view text) {
   window.SetText(IDC_PROGRESS_CAPTION, text);
 }

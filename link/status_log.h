@@ -26,6 +26,10 @@ std::string WidenLineEnds(std::string_view text);
 // CR LF. No line end is added. Texts of any length are appended whole.
 void LogLine(WindowSurface& window, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
+// Empties the status log and gives it the focus, as a run does before its
+// first question.
+void ClearStatusLog(WindowSurface& window);
+
 // Sets the progress caption (1022).
 void SetProgressCaption(WindowSurface& window, std::string_view text);
 

@@ -4,6 +4,7 @@
 // the command-line program and the tests keep the controls in memory.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,8 @@ class WindowSurface {
   virtual void AppendText(int id, std::string_view text) = 0;
   // Moves the edit control's caret to the start of its text.
   virtual void SetCaretToStart(int id) = 0;
+  // Gives the control the keyboard focus.
+  virtual void Focus(int id) = 0;
 
   // Anything but unchecked counts as ticked.
   virtual bool IsChecked(int id) = 0;
@@ -45,6 +48,10 @@ class WindowSurface {
   virtual void ProgressSetStep(int step) = 0;
   virtual void ProgressSetPos(int pos) = 0;
   virtual void ProgressStepIt() = 0;
+
+  // Entry of the program's string table, cut to buffer_bytes - 1
+  // characters; empty when there is no such entry.
+  virtual std::string StringResource(int entry, size_t buffer_bytes) = 0;
 
   // A modal box owned by the main window; returns the button pressed.
   virtual BoxAnswer ShowBox(std::string_view text, std::string_view caption, BoxIcon icon,

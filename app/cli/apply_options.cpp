@@ -9,10 +9,6 @@
 namespace r7700::cli {
 namespace {
 
-constexpr std::array<int, 4> kLanguageLists{IDC_BOOT_LANGUAGE, IDC_SECOND_LANGUAGE,
-                                            IDC_THIRD_LANGUAGE, IDC_FOURTH_LANGUAGE};
-// The boot list leaves out "None", so its positions are one lower than rows.
-constexpr int kBootListRowOffset = 1;
 constexpr size_t kSecondSlot = 1;
 
 // The catalogue rows of the --lang names, "None" for slots not given; false
@@ -38,8 +34,7 @@ bool LanguageRows(const CliOptions& options, const LanguageChoices& choices,
 
 void SelectLanguages(const SelectedLanguages& rows, AppState& app, WindowSurface& window,
                      std::string* notice) {
-  window.ListSelect(IDC_BOOT_LANGUAGE, rows[0] - kBootListRowOffset);
-  for (size_t k = 1; k < kLanguageLists.size(); ++k) window.ListSelect(kLanguageLists[k], rows[k]);
+  SelectLanguageSlots(window, rows);
   ReadLanguageSelections(window, app.choices, app.selected);
   ApplySecondLanguageRule(window, app.selected);
   if (app.selected[kSecondSlot] != rows[kSecondSlot]) {

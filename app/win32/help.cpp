@@ -1,38 +1,42 @@
 #include "app/win32/help.h"
 
+#include "link/data_paths_platform.h"
+
 namespace r7700 {
 namespace {
 
-constexpr char kTopicCaption[] = "Help";
-constexpr char kRestrictedTopicText[] =
-    "This copy of the update program is set up to change the instrument's languages.\n\n"
-    "Choose the boot language and up to three more languages, the COM port the OTDR is\n"
-    "connected to and the baud rate, then press Start. Firmware and languages are loaded\n"
-    "together. Keep the OTDR on AC power until the SUCCESS box appears.";
-
-bool FileExists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+// quiet: the shell shows no box of its own when it cannot open the page,
+// since at start such a box would block the window.
+void OpenHelpPage(HWND window, const std::string& folder, bool quiet) {
+  const std::string page = folder + kHelpPageName;
+  SHELLEXECUTEINFOA execute{};
+  execute.cbSize = sizeof execute;
+  execute.fMask = quiet ? SEE_MASK_FLAG_NO_UI : 0;
+  execute.hwnd = window;
+  execute.lpVerb = "open";
+  execute.lpFile = page.c_str();
+  execute.nShow = SW_SHOWNORMAL;
+  ShellExecuteExA(&execute);
 }
 
 }  // namespace
 
 void OpenHelpContents(HWND window, const std::string& folder) {
   const std::string help_file = folder + kHelpFileName;
-  if (FileExists(help_file)) {
+  if (PathExists(help_file)) {
     WinHelpA(window, help_file.c_str(), HELP_CONTENTS, 0);
     return;
   }
-  const std::string page = folder + kHelpPageName;
-  ShellExecuteA(window, "open", page.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  OpenHelpPage(window, folder, false);
 }
 
 void OpenHelpTopicPopup(HWND window, const std::string& folder) {
   const std::string help_file = folder + kHelpFileName;
-  if (FileExists(help_file)) {
+  if (PathExists(help_file)) {
     WinHelpA(window, help_file.c_str(), HELP_CONTEXTPOPUP, kRestrictedHelpTopic);
     return;
   }
-  MessageBoxA(window, kRestrictedTopicText, kTopicCaption, MB_OK | MB_ICONINFORMATION);
+  OpenHelpPage(window, folder, true);
 }
 
 }  // namespace r7700

@@ -1,7 +1,7 @@
 // The program's help. The WinHelp file update.hlp is used when it lies
-// beside the program (and the system still has WinHelp); otherwise the same
-// two topics come from our own help: topic 1 as a short text box, the
-// contents as update-help.html beside the program, opened by the shell.
+// beside the program (and the system still has WinHelp); otherwise our own
+// page update-help.html beside the program, opened by the shell. Neither
+// blocks the window: both show in windows of their own.
 #pragma once
 
 #include <windows.h>
@@ -16,7 +16,8 @@ inline constexpr DWORD kRestrictedHelpTopic = 1;
 
 // folder: the program's folder with its trailing separator.
 void OpenHelpContents(HWND window, const std::string& folder);
-// The pop-up of topic 1, shown at start in Restricted mode.
+// The pop-up of topic 1, shown at start in Restricted mode; the help page
+// when there is no WinHelp file.
 void OpenHelpTopicPopup(HWND window, const std::string& folder);
 
 }  // namespace r7700

@@ -9,6 +9,7 @@
 #include "app/win32/help.h"
 #include "app/win32/window_placement.h"
 #include "link/error_report.h"
+#include "link/status_log.h"
 
 namespace r7700 {
 namespace {
@@ -18,6 +19,7 @@ constexpr int kInitialProgressRange = 1000;
 
 constexpr char kAbortQuestion[] = "Do really want to abort the download?\nDownload will fail!";
 constexpr char kAbortCaption[] = "Attention!";
+constexpr char kNotSavedText[] = "Press Exit again to end without saving the settings.\n";
 constexpr char kThreadFailedText[] =
     "The update could not be started!\nThe program could not create its worker thread.";
 
@@ -105,6 +107,19 @@ void EndWithoutSaving(MainWindow& win) {
   ExitProcess(0);
 }
 
+// Exit saves the settings and ends. When they cannot be written, the window
+// stays once so that the log line saying so can be read.
+void EndAfterSaving(HWND dialog, MainWindow& win) {
+  const bool saved = SaveSettings(*win.surface, *win.profiles, win.app.paths, win.app.choices,
+                                  win.app.selected, win.app.settings);
+  if (!saved && !win.save_failure_shown) {
+    win.save_failure_shown = true;
+    LogLine(*win.surface, "%s", kNotSavedText);
+    return;
+  }
+  EndDialog(dialog, 1);
+}
+
 void OnCommand(HWND dialog, MainWindow& win, WORD id, WORD notification) {
   switch (id) {
     case IDC_START:
@@ -125,9 +140,7 @@ void OnCommand(HWND dialog, MainWindow& win, WORD id, WORD notification) {
         AskToAbortRun(win);
         break;
       }
-      SaveSettings(*win.surface, *win.profiles, win.app.paths, win.app.choices, win.app.selected,
-                   win.app.settings);
-      EndDialog(dialog, 1);
+      EndAfterSaving(dialog, win);
       break;
     case IDC_HELP_BUTTON:
       OpenHelpContents(dialog, ProgramFolder(win));
@@ -170,9 +183,7 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM
       return TRUE;
     case WM_ACTIVATE:
       RepaintNow(dialog);
-      // Not marked as handled, so that the dialog manager still saves and
-      // restores the keyboard focus as the window is left and re-entered.
-      return FALSE;
+      return TRUE;
     case kRunFinishedMessage:
       FinishRun(*win);
       return TRUE;

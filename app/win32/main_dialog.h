@@ -32,6 +32,8 @@ struct MainWindow {
   HANDLE run_thread = nullptr;
   RECT saved_window_rect{};
   bool abort_question_open = false;
+  // Set once Exit has found that the settings could not be written.
+  bool save_failure_shown = false;
 };
 
 // Posted by the worker as its last act; the window thread then forgets the

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <vector>
+
 #include "app/win32/success_dialog.h"
 
 namespace r7700 {
@@ -25,9 +27,7 @@ std::string Win32Window::GetText(int id) {
 }
 
 void Win32Window::AppendText(int id, std::string_view text) {
-  // The focus moves through the dialog (WM_NEXTDLGCTL) because SetFocus
-  // only acts on windows of the calling thread, and this runs on the worker.
-  SendMessageA(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog_, id)), TRUE);
+  Focus(id);
   // The whole length, not a 16-bit one: a longer log must still grow at its end.
   const LRESULT end = Send(id, WM_GETTEXTLENGTH, 0, 0);
   Send(id, EM_SETSEL, static_cast<WPARAM>(end), end);
@@ -37,6 +37,12 @@ void Win32Window::AppendText(int id, std::string_view text) {
 
 void Win32Window::SetCaretToStart(int id) {
   Send(id, EM_SETSEL, 0, 0);
+}
+
+// Through the dialog (WM_NEXTDLGCTL) because SetFocus only acts on windows
+// of the calling thread, and the worker calls this too.
+void Win32Window::Focus(int id) {
+  SendMessageA(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog_, id)), TRUE);
 }
 
 bool Win32Window::IsChecked(int id) {
@@ -101,6 +107,14 @@ void Win32Window::ProgressSetPos(int pos) {
 
 void Win32Window::ProgressStepIt() {
   SendMessageA(progress_bar_, PBM_STEPIT, 0, 0);
+}
+
+std::string Win32Window::StringResource(int entry, size_t buffer_bytes) {
+  if (buffer_bytes == 0) return {};
+  std::vector<char> buffer(buffer_bytes, '\0');
+  const int length = LoadStringA(instance_, static_cast<UINT>(entry), buffer.data(),
+                                 static_cast<int>(buffer.size()));
+  return std::string(buffer.data(), length > 0 ? static_cast<size_t>(length) : 0);
 }
 
 BoxAnswer Win32Window::ShowBox(std::string_view text, std::string_view caption, BoxIcon icon,

@@ -19,12 +19,12 @@ class Win32Window : public WindowSurface {
 
   void set_progress_bar(HWND progress_bar) { progress_bar_ = progress_bar; }
   HWND dialog() const { return dialog_; }
-  HWND progress_bar() const { return progress_bar_; }
 
   void SetText(int id, std::string_view text) override;
   std::string GetText(int id) override;
   void AppendText(int id, std::string_view text) override;
   void SetCaretToStart(int id) override;
+  void Focus(int id) override;
   bool IsChecked(int id) override;
   void SetChecked(int id, bool checked) override;
   void Enable(int id, bool enabled) override;
@@ -39,6 +39,7 @@ class Win32Window : public WindowSurface {
   void ProgressSetStep(int step) override;
   void ProgressSetPos(int pos) override;
   void ProgressStepIt() override;
+  std::string StringResource(int entry, size_t buffer_bytes) override;
   BoxAnswer ShowBox(std::string_view text, std::string_view caption, BoxIcon icon,
                     BoxButtons buttons) override;
   void ShowSuccess() override;

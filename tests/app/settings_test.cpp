@@ -26,7 +26,10 @@ class SettingsTest : public ::testing::Test {
   int Load() {
     return LoadSettings(window_, *store_, folder_.paths(), choices_, selected_, settings_);
   }
-  void Save() { SaveSettings(window_, *store_, folder_.paths(), choices_, selected_, settings_); }
+  void Save() {
+    EXPECT_TRUE(SaveSettings(window_, *store_, folder_.paths(), choices_, selected_, settings_));
+    EXPECT_EQ(window_.GetText(IDC_STATUS_LOG), "");
+  }
 
   // The option boxes in the order of kOptionBoxes: ticked, enabled.
   std::vector<std::pair<bool, bool>> Boxes() {
@@ -153,6 +156,32 @@ TEST_F(SettingsTest, AccessCodeWritesTheChoicesBack) {
   EXPECT_FALSE(next.IsChecked(IDC_BOOT_FLASH));
   EXPECT_FALSE(next.IsChecked(IDC_BOOT_RAMCARD));
   EXPECT_TRUE(next.IsChecked(IDC_ERASE_USER_FLASH));
+}
+
+// A program folder that cannot be written: reads work, every write fails.
+class ReadOnlyStore : public ProfileStore {
+ public:
+  bool FileExists(const std::string& path) override { return store_->FileExists(path); }
+  std::string ReadString(const std::string& path, std::string_view section, std::string_view key,
+                         std::string_view default_value, size_t buffer_size) override {
+    return store_->ReadString(path, section, key, default_value, buffer_size);
+  }
+  bool WriteString(const std::string&, std::string_view, std::string_view,
+                   std::string_view) override {
+    return false;
+  }
+
+ private:
+  std::unique_ptr<ProfileStore> store_ = MakePlatformProfileStore();
+};
+
+TEST_F(SettingsTest, FailedWriteBackIsLogged) {
+  folder_.Write("veskotdr.ini", "[LanguageDefaults]\nLanguage2=R7700-SERVICE\n");
+  store_ = std::make_unique<ReadOnlyStore>();
+  ASSERT_EQ(Load(), 0);
+  EXPECT_FALSE(SaveSettings(window_, *store_, folder_.paths(), choices_, selected_, settings_));
+  EXPECT_EQ(window_.GetText(IDC_STATUS_LOG),
+            "Cannot write the settings file " + folder_.Path("veskotdr.ini").string() + " !\r\n");
 }
 
 TEST_F(SettingsTest, WithoutTheAccessCodeNothingIsWritten) {

@@ -45,8 +45,10 @@ TEST(UpdateRunConfirm, NoAtVerifyEndsQuietly) {
   RunRig rig;
   rig.window.SetText(IDC_STATUS_LOG, "lines of the last run\r\n");
   std::string log_at_question = "not asked";
+  int focus_at_question = 0;
   rig.window.set_answerer([&](const ShownBox&) {
     log_at_question = rig.Log();
+    focus_at_question = rig.window.focus();
     return BoxAnswer::kNo;
   });
 
@@ -58,6 +60,7 @@ TEST(UpdateRunConfirm, NoAtVerifyEndsQuietly) {
   EXPECT_EQ(box.icon, BoxIcon::kWarning);
   EXPECT_EQ(box.buttons, BoxButtons::kYesNo);
   EXPECT_EQ(log_at_question, "");
+  EXPECT_EQ(focus_at_question, IDC_STATUS_LOG);
   EXPECT_EQ(rig.Log(), "");
   EXPECT_TRUE(rig.cable.events.empty());
   EXPECT_TRUE(rig.sim_backend.sent().empty());

@@ -12,12 +12,12 @@
 # Artefacts (logs, screenshots, simulator states) go to WINDOWS_BUILD_DIR/e2e.
 # Time runs R7700_TIME_SCALE times real time (default 0.05), in the program
 # and in the simulator alike. R7700_E2E_CASES picks cases (default: strings
-# profiles full restricted abort twin twin_profile). Exit status 0 when
-# every case passed.
+# profiles numbered full restricted abort twin twin_profile). Exit status 0
+# when every case passed.
 set -uo pipefail
 
 if [ $# -ne 2 ]; then
-  sed -n '8,16p' "$0" >&2
+  sed -n '8,17p' "$0" >&2
   exit 64
 fi
 WIN_BUILD=$(realpath "$1")
@@ -39,7 +39,9 @@ SCALE=${R7700_TIME_SCALE:-0.05}
 RUN_LIMIT_S=900
 # How long the program may take to end after its driver has finished.
 END_GRACE_S=30
-CASES=${R7700_E2E_CASES:-strings profiles full restricted abort twin twin_profile}
+CASES=${R7700_E2E_CASES:-strings profiles numbered full restricted abort twin twin_profile}
+# What the prefix's handler of .html files was asked to open, one a line.
+HELP_OPENED=$OUT/help-opened.txt
 
 for tool in Xvfb wine wineserver winepath; do
   command -v "$tool" >/dev/null || { echo "run_wine_e2e: $tool is not installed" >&2; exit 2; }
@@ -102,6 +104,11 @@ prepare_prefix() {
   wine reg add 'HKLM\Software\Wine\Ports' /v COM2 /d "$COM2_LINK" /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d E2E /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v E2E /d 1024x768 /f >/dev/null 2>&1
+  # Help pages "open" by being written down, so a case can see what opened.
+  wine reg add 'HKLM\Software\Classes\.html' /ve /d r7700.help /f >/dev/null 2>&1
+  wine reg add 'HKLM\Software\Classes\r7700.help\shell\open\command' /ve \
+    /d "\"$(winepath -w "$DRIVER")\" opened \"$(winepath -w "$HELP_OPENED")\" \"%1\"" \
+    /f >/dev/null 2>&1
   wineserver -w
   # One server for all cases, its diagnostics in a log of their own.
   wineserver -p >"$OUT/wineserver.log" 2>&1
@@ -233,9 +240,17 @@ case_full() {
 }
 
 case_restricted() {
+  rm -f "$HELP_OPENED"
   run_case restricted restricted restricted
   local status=$DRIVER_STATUS detail=""
   [ "$PROGRAM_STATUS" -eq 0 ] || { status=1; detail+=" program exit $PROGRAM_STATUS;"; }
+  # Without update.hlp the start opens our help page instead of topic 1.
+  local page
+  page=$(winepath -w "$CASE_DIR/prog/update-help.html")
+  if ! tr -d '\r' <"$HELP_OPENED" 2>/dev/null | grep -qixF "$page"; then
+    status=1
+    detail+=" help page not opened at start (opened: $(tr '\n' ' ' <"$HELP_OPENED" 2>/dev/null));"
+  fi
   result "restricted mode window" "$status" "$detail"
 }
 
@@ -256,6 +271,20 @@ case_strings() {
   local status=$?
   sed 's/^/    /' "$OUT/strings.log"
   result "string table of the program" "$status"
+}
+
+# A copy of the program with entry 3 of its string table rewritten, whose
+# product.ini exists but is held open without sharing by the driver: the
+# program finds no settings file it can open and says so in the words of
+# its own string table.
+case_numbered() {
+  local dir=$OUT/numbered
+  mkdir -p "$dir"
+  make_program_folder "$dir" full || { result numbered 1 "sample data"; return 1; }
+  wine "$DRIVER" numbered "$(winepath -w "$dir/prog")" >"$dir/driver.log" 2>&1
+  local status=$?
+  sed 's/^/    /' "$dir/driver.log"
+  result "numbered message from the program's string table" "$status"
 }
 
 # The same queries on the same files through GetPrivateProfileStringA /

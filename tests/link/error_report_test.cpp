@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "link/control_ids.h"
 #include "link/memory_window.h"
@@ -49,6 +51,30 @@ TEST_F(ErrorReportTest, CatalogueMessagesCarryPathOrLine) {
   EXPECT_EQ(window_.boxes()[0].text, "Cannot open the file " + path + " !\nError nr.: 102");
   EXPECT_EQ(window_.boxes()[1].text,
             "Invalidate syntax in file lang.cfg line : 12 !\nError nr.: 103");
+}
+
+// A program whose string table says otherwise: the box shows its texts,
+// loaded into 256 and 40 bytes.
+class OwnStringTable : public MemoryWindow {
+ public:
+  std::string StringResource(int entry, size_t buffer_bytes) override {
+    loads.emplace_back(entry, buffer_bytes);
+    return entry == IDS_CAPTION_ERROR ? "FEHLER" : "Keine Datei %s (%d)";
+  }
+  std::vector<std::pair<int, size_t>> loads;
+};
+
+TEST_F(ErrorReportTest, TextsComeFromTheWindowsStringTable) {
+  OwnStringTable window;
+  ShowNumberedMessage(window, IDS_INI_MISSING, IDS_CAPTION_ERROR, BoxIcon::kError, "veskotdr.ini",
+                      kMsgIniMissing);
+  ASSERT_EQ(window.boxes().size(), 1u);
+  EXPECT_EQ(window.boxes()[0].text, "Keine Datei veskotdr.ini (100)");
+  EXPECT_EQ(window.boxes()[0].caption, "FEHLER");
+  EXPECT_EQ(window.loads,
+            (std::vector<std::pair<int, size_t>>{{IDS_INI_MISSING, 256}, {IDS_CAPTION_ERROR, 40}}));
+  // The plain table is cut to the buffer as a string-table load is.
+  EXPECT_EQ(window_.StringResource(IDS_NO_FREE_PORT, 11), "Cannot fin");
 }
 
 TEST_F(ErrorReportTest, RunErrorHasCaptionErrorBangAndOkOnly) {
