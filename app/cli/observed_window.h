@@ -18,6 +18,7 @@ class ObservedWindow : public WindowSurface {
   std::string GetText(int id) override { return inner_.GetText(id); }
   void AppendText(int id, std::string_view text) override;
   void SetCaretToStart(int id) override { inner_.SetCaretToStart(id); }
+  void Focus(int id) override { inner_.Focus(id); }
   bool IsChecked(int id) override { return inner_.IsChecked(id); }
   void SetChecked(int id, bool checked) override { inner_.SetChecked(id, checked); }
   void Enable(int id, bool enabled) override { inner_.Enable(id, enabled); }
@@ -32,6 +33,9 @@ class ObservedWindow : public WindowSurface {
   void ProgressSetStep(int step) override { inner_.ProgressSetStep(step); }
   void ProgressSetPos(int pos) override { inner_.ProgressSetPos(pos); }
   void ProgressStepIt() override { inner_.ProgressStepIt(); }
+  std::string StringResource(int entry, size_t buffer_bytes) override {
+    return inner_.StringResource(entry, buffer_bytes);
+  }
   BoxAnswer ShowBox(std::string_view text, std::string_view caption, BoxIcon icon,
                     BoxButtons buttons) override;
   void ShowSuccess() override;

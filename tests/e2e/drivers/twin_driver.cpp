@@ -19,6 +19,7 @@
 
 #include "app/profile_store.h"
 #include "app/resources/resource.h"
+#include "tests/e2e/drivers/checks.h"
 #include "tests/e2e/drivers/window_probe.h"
 
 namespace r7700 {
@@ -34,18 +35,6 @@ constexpr int kBaud115200Position = 4;
 constexpr size_t kCopies = 2;
 const std::array<const char*, kCopies> kPorts{"COM1", "COM2"};
 const std::vector<std::string> kTroubleCaptions{"Error!", "ERROR", "WARNING", "Connection Failed!"};
-
-struct Checks {
-  int passed = 0;
-  int failed = 0;
-
-  bool Expect(bool ok, const std::string& what) {
-    std::printf("%s: %s\n", ok ? "ok" : "FAIL", what.c_str());
-    std::fflush(stdout);
-    ++(ok ? passed : failed);
-    return ok;
-  }
-};
 
 struct Copy {
   std::string port;
