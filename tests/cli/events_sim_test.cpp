@@ -83,6 +83,11 @@ TEST_P(EventsAgainstSim, JsonLinesEndWithTheResultAndTheLogIsTimeStamped) {
   EXPECT_NE(result.find(std::string("\"languages\": {\"outcome\": \"") + c.languages + "\""),
             std::string::npos)
       << result;
+  // The plan comes first, before the question.
+  EXPECT_TRUE(events.front().find("\"event\": \"plan\", \"port\": \"" + sim.port() +
+                                  "\", \"baud\": 19200, \"firmware\": {\"chosen\": false") !=
+              std::string::npos)
+      << events.front();
   // The status log went to stderr with the rest of the human output.
   EXPECT_EQ(run.out.find("\"text\": \"Preparing languages ...\"") == std::string::npos,
             c.status == 1);
