@@ -22,7 +22,8 @@ bool ParseCounter(const std::string& text, int64_t* count, int* percent) {
 
 void ObservedWindow::SetText(int id, std::string_view text) {
   inner_.SetText(id, text);
-  if (id == IDC_PROGRESS_CAPTION && text != stage_) {
+  // Each phase sets its caption once, also when it repeats the last one.
+  if (id == IDC_PROGRESS_CAPTION && !text.empty()) {
     stage_ = text;
     shown_percent_ = -1;
     events_.Emit(&RunEventSink::Stage, text);
