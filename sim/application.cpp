@@ -42,6 +42,7 @@ void RunApplicationCommand(Core& core, const std::string& line, int64_t at_us) {
     const int64_t ready_us = at_us + kMonitorStartUs;
     core.agent = Agent::kMonitor;
     core.deaf_until_us = ready_us;
+    core.busy_us += ready_us - at_us;
     SayLine(core, "Boot monitor 4.20", ready_us);
     SayPrompt(core, ready_us);
   } else if (!line.empty()) {

@@ -47,6 +47,10 @@ struct Core {
   // Input arriving before this moment waits in the receive FIFO or is lost
   // (the agent is busy); see pacing.h.
   int64_t busy_until_us = 0;
+  // Time spent working (starting, erasing, summing, programming, changing
+  // speed) and time the line carried bytes either way: the floor of a run.
+  int64_t busy_us = 0;
+  int64_t line_us = 0;
   // Input arriving before this moment is lost (the monitor is starting).
   int64_t deaf_until_us = 0;
   // When each byte now in the receive FIFO is taken out of it.

@@ -113,6 +113,7 @@ void Instrument::Receive(const uint8_t* data, size_t length, int64_t now_us, int
     HearByte(core, data[i], start + LineMicros(static_cast<int64_t>(i) + 1, pc_baud), pc_baud);
   }
   core.input_free_us = start + LineMicros(static_cast<int64_t>(length), pc_baud);
+  core.line_us += LineMicros(static_cast<int64_t>(length), pc_baud);
 }
 
 size_t Instrument::Transmit(uint8_t* out, size_t max, int64_t now_us, int32_t pc_baud) {

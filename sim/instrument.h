@@ -33,6 +33,9 @@ struct Faults {
   int erase_extra_ms = 0;
   int noise_every_n_bytes = 0;      // corrupt every n-th byte the instrument receives (0 = off)
   int64_t unplug_after_bytes = -1;  // stop talking (line dead) after this many received bytes
+  // A block is acknowledged on receipt, before it is programmed; what
+  // arrives while it programs is lost all the same.
+  bool no_pacing = false;
   // A command line received equal to `first` is taken as `second` (line noise).
   std::vector<std::pair<std::string, std::string>> garbled_commands{};
   // The byte the downloader receives for this address has one bit flipped

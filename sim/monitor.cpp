@@ -72,7 +72,7 @@ void ChangeBaud(Core& core, const Numbers& args, int64_t reply_us) {
       core.line.Send(Format("Baud rate %ld\r\n", static_cast<long>(baud)), reply_us);
   const int64_t switch_us = sent_us + kBaudSettleUs;
   core.line.SwitchBaud(baud, switch_us);
-  BusyUntil(core, switch_us);
+  BusyUntil(core, sent_us, switch_us);
   SayPrompt(core, switch_us);  // already at the new speed
 }
 
@@ -106,7 +106,7 @@ void Crc(Core& core, const Numbers& args, int64_t reply_us) {
   uint32_t value = core.memory.Checksum(address, length - 1);
   if (core.config.faults.wrong_checksum) value ^= 0xFFFF;
   const int64_t done_us = reply_us + int64_t{length} * kCrcNanosPerByte / 1000;
-  BusyUntil(core, done_us);
+  BusyUntil(core, reply_us, done_us);
   SayLine(core, Format("%04X", static_cast<unsigned>(value)), done_us);
   SayPrompt(core, done_us);
 }
@@ -151,7 +151,7 @@ void Erase(Core& core, const Numbers& args, int64_t reply_us) {
     duration_us = (InLanguageArea(address) ? kToolLanguageEraseWaitUs : kToolFirmwareEraseWaitUs) +
                   int64_t{extra_ms} * 1000;
   }
-  BusyUntil(core, reply_us + duration_us);
+  BusyUntil(core, reply_us, reply_us + duration_us);
   SayPrompt(core, reply_us + duration_us);
 }
 

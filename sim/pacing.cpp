@@ -19,7 +19,8 @@ int64_t OutputBlockedUntil(const Core& core) {
 
 }  // namespace
 
-void BusyUntil(Core& core, int64_t until_us) {
+void BusyUntil(Core& core, int64_t from_us, int64_t until_us) {
+  core.busy_us += std::max<int64_t>(0, until_us - std::max(from_us, core.busy_until_us));
   core.busy_until_us = std::max(core.busy_until_us, until_us);
 }
 
@@ -38,8 +39,11 @@ int64_t BlockAckTime(Core& core, int64_t last_byte_us, uint32_t length, bool pro
   int64_t done_us = last_byte_us;
   if (programs_flash) {
     done_us += int64_t{length} * kProgramNanosPerByte / 1000;
-    BusyUntil(core, done_us);
+    BusyUntil(core, last_byte_us, done_us);
   }
+  // An instrument that does not pace itself acknowledges on receipt and
+  // is deaf while it programs all the same.
+  if (core.config.faults.no_pacing) return last_byte_us + kAckDelayUs;
   return done_us + kAckDelayUs;
 }
 

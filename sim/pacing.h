@@ -25,14 +25,16 @@ inline constexpr int64_t kTransmitBufferBytes = 256;
 
 inline constexpr int64_t kLost = -1;
 
-// The agent is busy (deaf beyond its FIFO) until until_us.
-void BusyUntil(Core& core, int64_t until_us);
+// The agent works from from_us and is busy (deaf beyond its FIFO) until
+// until_us; the work counts towards its busy time.
+void BusyUntil(Core& core, int64_t from_us, int64_t until_us);
 
 // When the agent takes in a byte that arrives at arrival_us, or kLost.
 int64_t HearingTime(Core& core, int64_t arrival_us);
 
 // The downloader has received the last byte of a block at last_byte_us:
-// programs it (flash only) and returns when its acknowledgement may start.
+// programs it (flash only) and returns when its acknowledgement may start:
+// after programming, or at once with the no-pacing fault.
 int64_t BlockAckTime(Core& core, int64_t last_byte_us, uint32_t length, bool programs_flash);
 
 }  // namespace r7700::sim

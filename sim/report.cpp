@@ -132,6 +132,9 @@ std::string Instrument::ReportJson() const {
   json += Format("  \"firmware_bytes_programmed\": %lld,\n",
                  static_cast<long long>(report.firmware_bytes_programmed));
   json += Format("  \"baud\": %ld,\n", static_cast<long>(baud()));
+  json += Format("  \"busy_us\": %lld,\n", static_cast<long long>(core_->busy_us));
+  json += Format("  \"line_us\": %lld,\n",
+                 static_cast<long long>(core_->line_us + core_->line.carried_us()));
   json += "  \"regions\": {\n";
   for (size_t i = 0; i < report.regions.size(); ++i) {
     const Report::Region& region = report.regions[i];

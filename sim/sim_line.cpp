@@ -21,6 +21,7 @@ int64_t SimLine::Send(std::string_view bytes, int64_t at_us) {
                       start + LineMicros(n + 1, baud)});
   }
   free_us_ = start + LineMicros(static_cast<int64_t>(bytes.size()), baud);
+  carried_us_ += free_us_ - start;
   return free_us_;
 }
 

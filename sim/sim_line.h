@@ -32,6 +32,8 @@ class SimLine {
   int64_t Send(std::string_view bytes, int64_t at_us);
   // When everything queued so far will be complete.
   int64_t free_us() const { return free_us_; }
+  // How long the bytes queued so far take on the line, in all.
+  int64_t carried_us() const { return carried_us_; }
   // Silenced: nothing sent from now on is queued.
   void Mute() { muted_ = true; }
   // The line goes dead at at_us: bytes that would start then or later are
@@ -55,6 +57,7 @@ class SimLine {
   int32_t next_baud_;
   int64_t switch_at_us_ = kNever;
   int64_t free_us_ = 0;
+  int64_t carried_us_ = 0;
   bool muted_ = false;
 };
 

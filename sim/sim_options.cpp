@@ -36,6 +36,8 @@ const char* const kSimUsage =
     "  --prompt-for-banner N    answer ramload/flashload with the prompt N times first\n"
     "  --prompt-for-checksum N  answer crc with the prompt N times first\n"
     "  --no-ack                 the downloader never acknowledges a block\n"
+    "  --no-pacing              a block is acknowledged on receipt, not once it is\n"
+    "                           programmed (what arrives meanwhile is lost)\n"
     "  --wrong-ack-on-block K   the K-th block since power-up (from 0) gets a wrong ack\n"
     "  --wrong-checksum         crc answers a wrong value\n"
     "  --slow-erase MS          erase takes MS longer than the update tool waits\n"
@@ -139,6 +141,8 @@ bool SetSwitch(std::string_view flag, SimOptions& options) {
     faults.stale_end_line = true;
   } else if (flag == "--no-ack") {
     faults.no_ack = true;
+  } else if (flag == "--no-pacing") {
+    faults.no_pacing = true;
   } else if (flag == "--wrong-checksum") {
     faults.wrong_checksum = true;
   } else {

@@ -66,6 +66,8 @@ const std::vector<FaultCase> kFaultCases{
     {"NoiseInTheLanguageImage", {"--noise-every", "11000"}, kNoFirmware, kFails},
     {"NoiseEverywhere", {"--noise-every", "50"}, kNoFirmware, kFails},
     {"FastOnAPacingInstrument", {}, {"--no-firmware", "--fast"}, kSucceeds},
+    {"FastOnAnUnpacedInstrument", {"--no-pacing"}, {"--no-firmware", "--fast"}, kFails},
+    {"DefaultOnAnUnpacedInstrument", {"--no-pacing"}, kNoFirmware, kSucceeds},
     {"SkipUnchangedOnABlankInstrument",
      {},
      {"--no-firmware", "--skip-unchanged"},
