@@ -88,11 +88,12 @@ bool ChangeOneSector(const std::string& image_path) {
 
 void Report(const char* name, const Measured& m, double default_s) {
   if (!m.ok) {
-    std::printf("%-44s FAILED: %s\n", name, m.problem.c_str());
-    return;
+    std::printf("%-48s FAILED: %s\n", name, m.problem.c_str());
+  } else {
+    std::printf("%-48s %8.1f %8.1f %7.1f %7.1f %8.3f %9.3f\n", name, m.tool_s, m.floor_s, m.wire_s,
+                m.busy_s, m.tool_s / m.floor_s, m.tool_s / default_s);
   }
-  std::printf("%-44s %8.1f %8.1f %7.1f %7.1f %9.3f %10.3f\n", name, m.tool_s, m.floor_s, m.wire_s,
-              m.busy_s, m.tool_s / m.floor_s, m.tool_s / default_s);
+  std::fflush(stdout);
 }
 
 bool TakeTimeScale(int argc, char** argv, double* scale) {
@@ -123,7 +124,7 @@ int Main(int argc, char** argv) {
 
   std::printf("time scale %g; seconds on the unscaled base, 115200 baud, whole update runs\n",
               scale);
-  std::printf("%-44s %8s %8s %7s %7s %9s %10s\n", "run", "tool_s", "floor_s", "wire_s", "busy_s",
+  std::printf("%-48s %8s %8s %7s %7s %8s %9s\n", "run", "tool_s", "floor_s", "wire_s", "busy_s",
               "x_floor", "x_default");
   std::filesystem::remove(flash);
   const Measured full = RunUpdate(home, flash, {}, scale);
