@@ -66,7 +66,9 @@ const std::vector<FaultCase> kFaultCases{
     {"NoiseInTheLanguageImage", {"--noise-every", "11000"}, kNoFirmware, kFails},
     {"NoiseEverywhere", {"--noise-every", "50"}, kNoFirmware, kFails},
     {"FastOnAPacingInstrument", {}, {"--no-firmware", "--fast"}, kSucceeds},
-    {"FastOnAnUnpacedInstrument", {"--no-pacing"}, {"--no-firmware", "--fast"}, kFails},
+    // A firmware block takes 102 ms to program, long past any delay of the
+    // tool's own: its next block always meets a deaf instrument.
+    {"FastOnAnUnpacedInstrument", {"--no-pacing"}, {"--no-languages", "--fast"}, kFails},
     {"DefaultOnAnUnpacedInstrument", {"--no-pacing"}, kNoFirmware, kSucceeds},
     {"SkipUnchangedOnABlankInstrument",
      {},
