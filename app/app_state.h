@@ -7,6 +7,7 @@
 #include "app/settings.h"
 #include "languages/catalogue.h"
 #include "languages/image_builder.h"
+#include "link/cancellation.h"
 #include "link/clock.h"
 #include "link/data_paths.h"
 #include "link/run_context.h"
@@ -25,6 +26,7 @@ struct AppState {
   LanguageImageBuilder image_builder;
   RunOptions run_options;  // those of the last run
   TransferPolicy transfer_policy;
+  InstrumentReach run_reach = InstrumentReach::kUntouched;  // that of the last run
 };
 
 // The platform seams the program runs on.
@@ -32,6 +34,8 @@ struct Services {
   SerialBackend& serial;
   ProfileStore& profiles;
   Clock& clock;
+  // Set by the front end to interrupt a run; none: runs are never interrupted.
+  const CancelFlag* cancel = nullptr;
 };
 
 }  // namespace r7700

@@ -179,24 +179,32 @@ int UpdateOnPort(RunContext& run, SerialBackend& serial, const std::string& port
   PortRunReport& done = report != nullptr ? *report : ignored;
   OwnedPort port = OpenRunPort(serial, run.window, port_name);
   if (port == nullptr) return kRunFailed;
-  const int result = ConnectAndUpdate(run, port.get(), baud, done);
+  run.reach = InstrumentReach::kTalkedTo;
+  // Once the run is interrupted nothing more reaches the instrument.
+  CancellableConnection guarded(*port, run.cancel);
+  const int result = ConnectAndUpdate(run, &guarded, baud, done);
   ClosePort(port);
-  return result;
+  return run.Cancelled() ? kRunInterrupted : result;
 }
 
 int UpdateRun(AppState& app, Services& services, WindowSurface& window, PortRunReport* report) {
   const int32_t baud = SelectedBaud(window);
-  if (!ConfirmConnected(window)) return kRunDeclined;
+  // Every wait of the run honours the interrupt flag. A fresh context: the
+  // progress counters start from 0 on every run.
+  CancellableClock clock(services.clock, services.cancel);
+  RunContext run{window, clock, {}, {}, app.paths.firmware_path, app.paths.temp_image_path};
+  run.cancel = services.cancel;
+  app.run_reach = InstrumentReach::kUntouched;
+  if (!ConfirmConnected(window)) return run.Cancelled() ? kRunInterrupted : kRunDeclined;
   if (PrepareRun(app, window) != kRunSucceeded) return kRunFailed;
+  if (run.Cancelled()) return kRunInterrupted;
 
-  // A fresh context: the progress counters start from 0 on every run.
-  RunContext run{window,          services.clock,          {},
-                 app.run_options, app.paths.firmware_path, app.paths.temp_image_path};
   run.policy = app.transfer_policy;
-  if (UpdateOnPort(run, services.serial, SelectedPortName(app.ports, window), baud, report) !=
-      kRunSucceeded) {
-    return kRunFailed;
-  }
+  run.options = app.run_options;
+  const int result =
+      UpdateOnPort(run, services.serial, SelectedPortName(app.ports, window), baud, report);
+  app.run_reach = run.reach;
+  if (result != kRunSucceeded) return result;
   window.ShowSuccess();
   return kRunSucceeded;
 }

@@ -19,6 +19,9 @@ namespace r7700 {
 inline constexpr int kRunSucceeded = 0;
 inline constexpr int kRunDeclined = 1;  // No at the first question; nothing else happened
 inline constexpr int kRunFailed = -1;   // a box has said why
+// The run's cancel flag was set: it stopped where it was and said nothing
+// more; how far it got with the instrument is in the run's reach.
+inline constexpr int kRunInterrupted = 2;
 
 // The reboot command goes out of, and its one reply line comes back into,
 // a 64-byte buffer; the reply is read with a limit of 63.
@@ -27,8 +30,9 @@ inline constexpr uint32_t kRebootBufferBytes = 64;
 inline constexpr uint32_t kRebootReplyLimit = 63;
 
 // Runs one update with the choices in window (languages from app.selected,
-// port, speed and option boxes) and returns kRunSucceeded, kRunDeclined or
-// kRunFailed. Writes app.run_options (all false in Restricted mode) before
+// port, speed and option boxes) and returns kRunSucceeded, kRunDeclined,
+// kRunFailed or kRunInterrupted (services.cancel set; app.run_reach tells
+// how far it got). Writes app.run_options (all false in Restricted mode) before
 // the port is opened. The port is opened at 19200 baud whatever speed is
 // chosen, and closed on every path once it was open. A language slot that
 // names no row of app.choices fails the image build like an unknown name.
@@ -59,8 +63,10 @@ struct PortRunReport {
 
 // Opens port_name at 19200 baud, connects at baud (with the retry offer),
 // runs the downloads that run.window's boxes ask for, reboots, and closes
-// the port on every path. kRunSucceeded, or kRunFailed after its box. The
-// SUCCESS box is left to the caller. report may be null.
+// the port on every path. kRunSucceeded, or kRunFailed after its box, or
+// kRunInterrupted once run.cancel is set (from then on nothing more is
+// sent; run.clock should honour the flag too). run.reach tells how far it
+// got. The SUCCESS box is left to the caller. report may be null.
 int UpdateOnPort(RunContext& run, SerialBackend& serial, const std::string& port_name, int32_t baud,
                  PortRunReport* report);
 

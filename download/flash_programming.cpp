@@ -57,6 +57,7 @@ bool ReadBackImageMarker(RunContext& run, PortHandle port, uint32_t marker_addre
 
 bool ClearImageMarker(RunContext& run, PortHandle port, uint32_t marker_address,
                       uint32_t extra_first_pause_ms) {
+  run.reach = InstrumentReach::kFlashChanged;
   SendCommand(port, "pf %lx %x\n", static_cast<unsigned long>(marker_address), 0u);
   if (extra_first_pause_ms != 0) PauseForReply(run, extra_first_pause_ms);
   PauseForReply(run, kMarkerClearPauseMs);

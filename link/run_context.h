@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "link/cancellation.h"
 #include "link/clock.h"
 #include "link/status_log.h"
 #include "link/window_surface.h"
@@ -32,6 +33,14 @@ struct TransferPolicy {
   bool skip_unchanged = false;
 };
 
+// How far a run got with the instrument: what a front end tells the user
+// about an instrument whose run was interrupted.
+enum class InstrumentReach {
+  kUntouched,    // nothing was sent to it
+  kTalkedTo,     // the port was opened; flash was not written
+  kFlashChanged  // a download began writing flash
+};
+
 struct RunContext {
   WindowSurface& window;
   Clock& clock;
@@ -45,6 +54,12 @@ struct RunContext {
   TransferPolicy policy{};
   // The accepted answer to the power query; empty when it was not asked.
   std::string power{};
+  // The flag that interrupts this run (none: never); the clock and the port
+  // the run works with honour it.
+  const CancelFlag* cancel = nullptr;
+  InstrumentReach reach = InstrumentReach::kUntouched;
+
+  bool Cancelled() const { return IsCancelled(cancel); }
 };
 
 }  // namespace r7700

@@ -29,7 +29,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
+#include <ctime>
 #include <tuple>
 
 #include "link/serial_backend.h"
@@ -71,10 +71,13 @@ void ApplySpeed(termios& settings, int32_t baud) {
 
 class PosixConnection : public SerialConnection {
  public:
-  PosixConnection(int fd, double time_scale) : fd_(fd), time_scale_(time_scale) {}
+  PosixConnection(int fd, double time_scale, const termios& original)
+      : fd_(fd), time_scale_(time_scale), original_(original) {}
 
   ~PosixConnection() override {
-    // Leave the tty as another program expects to find it.
+    // Leave the tty as another program expects to find it: its own settings
+    // back (speed, echo, line discipline), not exclusive, not locked.
+    tcsetattr(fd_, TCSANOW, &original_);
     ioctl(fd_, TIOCNXCL);
     flock(fd_, LOCK_UN);
     close(fd_);
@@ -142,9 +145,15 @@ class PosixConnection : public SerialConnection {
 
   void Flush() override {
     tcdrain(fd_);
-    // On a real tty tcdrain has already waited this long.
+    // On a real tty tcdrain has already waited this long. A signal ends
+    // either wait early, as it does tcdrain: the program is being stopped.
     const auto left = line_busy_until_ - SteadyClock::now();
-    if (left > SteadyClock::duration::zero()) std::this_thread::sleep_for(left);
+    if (left <= SteadyClock::duration::zero()) return;
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+    timespec wait{};
+    wait.tv_sec = static_cast<time_t>(ns / 1000000000);
+    wait.tv_nsec = static_cast<long>(ns % 1000000000);
+    nanosleep(&wait, nullptr);
   }
 
   uint32_t ReadSome(uint8_t* buffer, uint32_t count) override {
@@ -207,6 +216,7 @@ class PosixConnection : public SerialConnection {
 
   int fd_;
   double time_scale_;
+  termios original_;
   PortTimeouts timeouts_{};
   int32_t baud_ = 0;
   SteadyClock::time_point line_busy_until_{};
@@ -238,7 +248,7 @@ class PosixBackend : public SerialBackend {
       close(fd);
       return nullptr;
     }
-    return std::make_unique<PosixConnection>(fd, time_scale_);
+    return std::make_unique<PosixConnection>(fd, time_scale_, probe);
   }
 
   // On-board UARTs first, then USB adapters, then USB modems (CDC ACM), each

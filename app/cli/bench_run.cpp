@@ -53,7 +53,9 @@ void UpdateOnePort(const BenchJob& job, const std::string& port, size_t index,
   window.SetChecked(IDC_DOWNLOAD_FIRMWARE, job.download_firmware);
   window.SetChecked(IDC_DOWNLOAD_LANGUAGES, job.download_languages);
 
-  RunContext run{window, job.clock, {}, job.options, job.firmware_path, job.language_image_path};
+  CancellableClock clock(job.clock, job.cancel);
+  RunContext run{window, clock, {}, job.options, job.firmware_path, job.language_image_path};
+  run.cancel = job.cancel;
   run.policy = job.policy;
   outcome.result = UpdateOnPort(run, serial, port, job.baud, &outcome.report);
   window.FlushLogLine();

@@ -12,6 +12,7 @@
 
 #include "app/cli/multi_display.h"
 #include "app/update_run.h"
+#include "link/cancellation.h"
 #include "link/clock.h"
 #include "link/run_context.h"
 #include "link/serial_backend.h"
@@ -32,6 +33,7 @@ struct BenchJob {
   std::FILE* json = nullptr;  // --json: every port's events there, each naming its port
   bool trace = false;         // the dialogue too in the log files
   TransferPolicy policy{};
+  const CancelFlag* cancel = nullptr;  // interrupts every port's run
 };
 
 // How one instrument's update ended.

@@ -11,10 +11,12 @@
 #include <system_error>
 #include <vector>
 
+#include "app/cli/console.h"
 #include "app/cli/modes.h"
 #include "app/cli/options.h"
 #include "app/cli/session.h"
 #include "app/cli/several_ports.h"
+#include "link/text_format.h"
 
 namespace r7700::cli {
 namespace {
@@ -37,6 +39,10 @@ bool IsReadableFolder(const std::string& folder) {
   std::filesystem::directory_iterator listing(folder, error);
   return !error && std::filesystem::is_directory(folder, error);
 }
+
+constexpr const char* kSeveralInterruptedText =
+    "interrupted; an instrument whose flash was being written holds no valid firmware or "
+    "languages now: cycle its power, then run the update again at 19200 baud.";
 
 // --log appends, so one file can hold the runs of a whole shift.
 std::FILE* OpenLog(const CliOptions& options, std::string* problem) {
@@ -67,10 +73,15 @@ int RunMode(const CliOptions& options, SerialBackend& backend, Clock& clock, std
   }
   if (options.info) return RunInfoMode(session);
   if (options.verify) return RunVerifyMode(session);
+  // A run that may write flash is never ended by a closed pipe or terminal;
+  // an interrupt ends it in order.
+  CatchInterrupts();
   if (options.ports.size() > 1) {
     const int status = UpdateSeveralInstruments(options, session);
     DiscardLanguageImage(session.app().image_builder, session.app().paths);
-    return status;
+    if (InterruptExitStatus() == 0) return status;
+    Complain(kSeveralInterruptedText);
+    return InterruptExitStatus();
   }
   return RunUpdateMode(session);
 }
@@ -97,6 +108,7 @@ int UpdateInstrument(const CliOptions& options, SerialBackend& backend, Clock& c
 }
 
 int Main(const std::vector<std::string>& args) {
+  MakeStandardDescriptorsValid();
   CliOptions options;
   std::string problem;
   if (!ParseCliOptions(args, &options, &problem)) {
@@ -119,6 +131,10 @@ int Main(const std::vector<std::string>& args) {
   if (!options.home.empty() && !IsReadableFolder(options.home)) {
     Complain("--home " + options.home + ": not a readable folder");
     return kExitUsage;
+  }
+  if (clock.scale() != 1.0) {
+    Complain(Format("%s=%g: every wait is scaled; for the simulated instrument only",
+                    kTimeScaleVariable, clock.scale()));
   }
   return UpdateInstrument(options, *backend, clock);
 }

@@ -15,6 +15,7 @@ TerminalStreams StreamsFor(const SessionOutputs& outputs) {
   TerminalStreams streams;
   streams.progress_bar = IsTerminal(stderr);
   streams.in_is_terminal = IsTerminal(stdin);
+  streams.interrupted = &InterruptFlag();
   if (outputs.json != nullptr || outputs.log_to_stderr) {
     streams.out = stderr;
     streams.out_on_same_screen = streams.progress_bar;
@@ -31,7 +32,7 @@ Session::Session(const CliOptions& options, SerialBackend& backend, Clock& clock
     : options_(options),
       serial_(backend, events_),
       profiles_(MakePlatformProfileStore()),
-      services_{serial_, *profiles_, clock},
+      services_{serial_, *profiles_, clock, &InterruptFlag()},
       terminal_(StreamsFor(outputs), options.assume_yes),
       window_(terminal_, events_) {
   events_.Add(tally_);

@@ -58,7 +58,8 @@ int UpdateSeveralInstruments(const CliOptions& options, Session& session) {
                      .log_dir = options.log_dir,
                      .json = json != nullptr ? stdout : nullptr,
                      .trace = options.trace,
-                     .policy = app.transfer_policy};
+                     .policy = app.transfer_policy,
+                     .cancel = session.services().cancel};
   DisplayStreams streams;
   streams.out = out;
   streams.redraw = IsTerminal(stderr);

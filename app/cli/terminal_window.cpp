@@ -11,6 +11,12 @@ namespace {
 
 constexpr int kProgressBarCells = 30;
 
+// Control bytes the terminal would act on (an escape sequence from the
+// line could clear the screen or retitle the window) are shown as \xNN.
+bool ActsOnTerminal(unsigned char c) {
+  return (c < 0x20 && c != '\n' && c != '\r' && c != '\t') || c == 0x7F;
+}
+
 // The log widened every LF to CR LF; the terminal wants the LF alone. A CR
 // not followed by LF was logged as such and stays.
 std::string NarrowLineEnds(std::string_view text) {
@@ -18,7 +24,12 @@ std::string NarrowLineEnds(std::string_view text) {
   narrowed.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    narrowed.push_back(text[i]);
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (ActsOnTerminal(c)) {
+      narrowed += Format("\\x%02x", static_cast<unsigned>(c));
+    } else {
+      narrowed.push_back(text[i]);
+    }
   }
   return narrowed;
 }
@@ -51,9 +62,13 @@ void TerminalWindow::SetText(int id, std::string_view text) {
   if (id == IDC_PROGRESS_CAPTION || id == IDC_COUNTER) DrawProgress();
 }
 
+bool TerminalWindow::Interrupted() const {
+  return streams_.interrupted != nullptr && streams_.interrupted->load();
+}
+
 void TerminalWindow::AppendText(int id, std::string_view text) {
   MemoryWindow::AppendText(id, text);
-  if (id != IDC_STATUS_LOG || text.empty()) return;
+  if (id != IDC_STATUS_LOG || text.empty() || Interrupted()) return;
   EndProgressLine();
   const std::string narrowed = NarrowLineEnds(text);
   std::fwrite(narrowed.data(), 1, narrowed.size(), streams_.out);
@@ -78,6 +93,8 @@ void TerminalWindow::ProgressStepIt() {
 
 BoxAnswer TerminalWindow::ShowBox(std::string_view text, std::string_view caption, BoxIcon,
                                   BoxButtons buttons) {
+  // An interrupted run's last words are the front end's, not its boxes.
+  if (Interrupted()) return buttons == BoxButtons::kOk ? BoxAnswer::kOk : BoxAnswer::kNo;
   EndProgressLine();
   std::fprintf(streams_.err, "%.*s: %.*s", static_cast<int>(caption.size()), caption.data(),
                static_cast<int>(text.size()), text.data());
@@ -130,7 +147,7 @@ BoxAnswer TerminalWindow::AskYesNo() {
 
 void TerminalWindow::DrawProgress() {
   const std::string caption = GetText(IDC_PROGRESS_CAPTION);
-  if (!streams_.progress_bar || caption.empty()) return;
+  if (!streams_.progress_bar || caption.empty() || Interrupted()) return;
   const int high = std::max(progress_high(), 1);
   const int filled = std::clamp(progress_pos(), 0, high) * kProgressBarCells / high;
   const std::string line =

@@ -1,7 +1,8 @@
 // The main window of the command line: the controls live in memory, and what
 // the window would show goes to the terminal.
 //   - status log text (1006): to out as appended, each CR LF written as LF
-//     (the log widened every LF, so this gives back the text as logged);
+//     (the log widened every LF, so this gives back the text as logged),
+//     control bytes other than LF, CR and TAB as \xNN;
 //     clearing the log removes nothing already printed;
 //   - message boxes: to err as "CAPTION: text" (line breaks kept); a Yes/No
 //     question adds " [y/N] " and reads the answer from in (end of input
@@ -11,6 +12,7 @@
 //     on one line of err, rewritten in place and wiped before other output.
 #pragma once
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -26,6 +28,8 @@ struct TerminalStreams {
   bool progress_bar = false;        // err is a terminal
   bool out_on_same_screen = false;  // out is a terminal too
   bool in_is_terminal = false;      // answers are echoed as typed
+  // Once set, nothing more of the run is shown and questions answer No.
+  const std::atomic<bool>* interrupted = nullptr;
 };
 
 inline constexpr std::string_view kSuccessCaption = "SUCCESS";
@@ -51,6 +55,7 @@ class TerminalWindow : public MemoryWindow {
 
  private:
   BoxAnswer AskYesNo();
+  bool Interrupted() const;
   void DrawProgress();
 
   TerminalStreams streams_;

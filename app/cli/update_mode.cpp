@@ -1,7 +1,9 @@
 #include "app/cli/modes.h"
 
 #include <cstdio>
+#include <string>
 
+#include "app/cli/console.h"
 #include "app/cli/plan.h"
 #include "app/update_run.h"
 
@@ -25,16 +27,37 @@ void ShowPlan(Session& session) {
   }
 }
 
+// What an interrupted run leaves behind, and what the user does about it.
+std::string InterruptedText(InstrumentReach reach) {
+  switch (reach) {
+    case InstrumentReach::kUntouched:
+      return "interrupted; nothing was sent to the instrument.";
+    case InstrumentReach::kTalkedTo:
+      return "interrupted; the instrument's flash was not changed, but it may wait in its "
+             "boot monitor at another speed: cycle its power, then run the update again at "
+             "19200 baud.";
+    case InstrumentReach::kFlashChanged:
+      break;
+  }
+  return "interrupted while flash was being written; the instrument holds no valid firmware "
+         "or languages now: cycle its power, then run the update again at 19200 baud.";
+}
+
 }  // namespace
 
 int RunUpdateMode(Session& session) {
   ShowPlan(session);
   PortRunReport report;
-  const int status =
-      RunExitStatus(UpdateRun(session.app(), session.services(), session.window(), &report));
+  const int result = UpdateRun(session.app(), session.services(), session.window(), &report);
+  int status = RunExitStatus(result);
   session.End();
   // Only the image this run created is deleted, never a file it found.
   DiscardLanguageImage(session.app().image_builder, session.app().paths);
+  if (result == kRunInterrupted || InterruptExitStatus() != 0) {
+    status = InterruptExitStatus();
+    std::fprintf(session.err(), "r7700-update: %s\n",
+                 InterruptedText(session.app().run_reach).c_str());
+  }
   if (JsonEventSink* json = session.json()) {
     WriteRunResult(*json, session.events().Now(), status, report, session.window(),
                    session.tally());

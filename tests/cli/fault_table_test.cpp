@@ -4,7 +4,10 @@
 // the run downloaded.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -19,6 +22,8 @@ using Strings = std::vector<std::string>;
 
 constexpr int kSucceeds = 0;
 constexpr int kFails = 2;
+constexpr int kInterrupted = 130;
+constexpr int kTerminated = 143;
 
 // Received bytes at which the line goes dead in the middle of the four
 // marker writes (the boot monitor already running, so no identification
@@ -35,6 +40,9 @@ struct FaultCase {
   // A command the instrument must have received, so the case reached the
   // step it is about; empty when any will do.
   std::string reaches = {};
+  // Signals and standard output: a run that has started goes on unless it
+  // is interrupted or terminated.
+  Disturbance disturbance = {};
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) {
@@ -42,6 +50,19 @@ void PrintTo(const FaultCase& c, std::ostream* os) {
 }
 
 const Strings kNoFirmware{"--no-firmware"};
+
+Disturbance SignalAfter(int signal_number, const std::string& text) {
+  Disturbance disturbance;
+  disturbance.signal_number = signal_number;
+  disturbance.signal_after = text;
+  return disturbance;
+}
+
+Disturbance Output(Disturbance::Output output) {
+  Disturbance disturbance;
+  disturbance.output = output;
+  return disturbance;
+}
 
 const std::vector<FaultCase> kFaultCases{
     {"Clean", {}, {}, kSucceeds},
@@ -86,6 +107,27 @@ const std::vector<FaultCase> kFaultCases{
      {"--no-languages"},
      kFails,
      "pf 3fefffc 4a"},
+    {"NothingChosen", {}, {"--no-firmware", "--no-languages"}, kFails},
+    {"InterruptedWhileErasing",
+     {},
+     {"--no-languages"},
+     kInterrupted,
+     {},
+     SignalAfter(SIGINT, "Erasing memory...")},
+    {"TerminatedWhileErasing",
+     {},
+     kNoFirmware,
+     kTerminated,
+     {},
+     SignalAfter(SIGTERM, "Erasing languages")},
+    {"HungUpWhileErasing",
+     {},
+     kNoFirmware,
+     kSucceeds,
+     {},
+     SignalAfter(SIGHUP, "Erasing languages")},
+    {"OutputReaderGone", {}, kNoFirmware, kSucceeds, {}, Output(Disturbance::Output::kReaderGone)},
+    {"OutputClosed", {}, kNoFirmware, kSucceeds, {}, Output(Disturbance::Output::kClosed)},
 };
 
 bool Downloads(const Strings& tool_args, const std::string& part) {
@@ -101,7 +143,9 @@ TEST_P(FaultTable, SuccessIsReportedExactlyWhenTheInstrumentHoldsValidImages) {
   ASSERT_FALSE(sim.port().empty());
   Strings args{"--home", FullHome(), "--port", sim.port(), "--baud", "115200", "--yes"};
   args.insert(args.end(), c.tool_args.begin(), c.tool_args.end());
-  const ToolResult run = RunTool(args, "", std::to_string(kTestTimeScale));
+  Disturbance disturbance = c.disturbance;
+  disturbance.temp_folder = MakeTempFolder(std::string("tmp-") + c.name);
+  const ToolResult run = RunDisturbedTool(args, std::to_string(kTestTimeScale), disturbance);
   const SimState state = ParseSimState(sim.Stop());
 
   ASSERT_FALSE(run.timed_out);
@@ -118,8 +162,14 @@ TEST_P(FaultTable, SuccessIsReportedExactlyWhenTheInstrumentHoldsValidImages) {
   if (!c.reaches.empty()) {
     EXPECT_TRUE(SawCommand(state, c.reaches)) << c.reaches;
   }
-  // A failure always says why; success always shows the SUCCESS box.
-  EXPECT_NE(run.err.find(run.status == 0 ? "SUCCESS: " : "Error!: "), std::string::npos) << run.err;
+  // A failure always says why, an interrupt what to do; success always
+  // shows the SUCCESS box.
+  const char* says = run.status == 0    ? "SUCCESS: "
+                     : run.status > 128 ? "run the update again at 19200 baud"
+                                        : "Error!: ";
+  EXPECT_NE(run.err.find(says), std::string::npos) << run.err;
+  // The temporary language image is gone on every way out.
+  EXPECT_TRUE(std::filesystem::is_empty(disturbance.temp_folder));
 }
 
 std::string CaseName(const ::testing::TestParamInfo<FaultCase>& param) {

@@ -22,6 +22,20 @@ struct ToolResult {
 ToolResult RunTool(const std::vector<std::string>& args, const std::string& input,
                    const std::string& time_scale, int time_limit_seconds = kToolTimeLimitSeconds);
 
+// What happens to a run under test from outside: its standard output, its
+// temporary folder, and a signal sent once its output shows a text.
+struct Disturbance {
+  enum class Output { kFile, kClosed, kReaderGone };
+  Output output = Output::kFile;  // kClosed: started with descriptor 1 closed
+  std::string temp_folder = {};   // TMP for the tool; empty: the parent's
+  int signal_number = 0;          // none when 0
+  std::string signal_after = {};  // on stdout, or on stderr when stdout is no file
+};
+
+// RunTool with end of input at once and the disturbance applied.
+ToolResult RunDisturbedTool(const std::vector<std::string>& args, const std::string& time_scale,
+                            const Disturbance& disturbance);
+
 // r7700-sim on a fresh pty, writing its final state to a file.
 class SimProcess {
  public:

@@ -30,15 +30,26 @@ std::string ReadFile(const std::string& path) {
   return text.str();
 }
 
-// The parent's environment with R7700_TIME_SCALE replaced.
-std::vector<std::string> Environment(const std::string& time_scale) {
+// The parent's environment with R7700_TIME_SCALE replaced, and TMP when
+// temp_folder is given.
+std::vector<std::string> Environment(const std::string& time_scale,
+                                     const std::string& temp_folder = {}) {
   std::vector<std::string> env;
   for (char** entry = environ; *entry != nullptr; ++entry) {
-    if (!std::string_view(*entry).starts_with("R7700_TIME_SCALE=")) env.emplace_back(*entry);
+    const std::string_view variable(*entry);
+    if (variable.starts_with("R7700_TIME_SCALE=")) continue;
+    if (!temp_folder.empty() && (variable.starts_with("TMP=") || variable.starts_with("TMPDIR="))) {
+      continue;
+    }
+    env.emplace_back(*entry);
   }
   env.push_back("R7700_TIME_SCALE=" + time_scale);
+  if (!temp_folder.empty()) env.push_back("TMP=" + temp_folder);
   return env;
 }
+
+// In Spawn's descriptor list: close this descriptor in the child.
+constexpr int kClosedInChild = -2;
 
 std::vector<char*> Pointers(std::vector<std::string>& texts) {
   std::vector<char*> pointers;
@@ -58,6 +69,7 @@ pid_t Spawn(const char* program, std::vector<std::string> args, std::vector<std:
   if (pid == 0) {
     for (size_t i = 0; i < fds.size(); ++i) {
       if (fds[i] >= 0) dup2(fds[i], static_cast<int>(i));
+      if (fds[i] == kClosedInChild) close(static_cast<int>(i));
     }
     execve(program, argv.data(), envp.data());
     _exit(127);
@@ -80,6 +92,13 @@ int WaitBounded(pid_t pid, std::chrono::seconds limit, bool* timed_out) {
     std::this_thread::sleep_for(kPollInterval);
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// True while the child has not ended; it is left to be waited for.
+bool Running(pid_t pid) {
+  siginfo_t info{};
+  return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+         info.si_pid == 0;
 }
 
 std::string TempPath(const std::string& name) {
@@ -113,6 +132,46 @@ ToolResult RunTool(const std::vector<std::string>& args, const std::string& inpu
 std::string NextStatePath() {
   static int instances = 0;
   return TempPath("r7700-sim-state") + "-" + std::to_string(++instances) + ".json";
+}
+
+ToolResult RunDisturbedTool(const std::vector<std::string>& args, const std::string& time_scale,
+                            const Disturbance& disturbance) {
+  using Output = Disturbance::Output;
+  const std::string out_path = TempPath("r7700-update-out");
+  const std::string err_path = TempPath("r7700-update-err");
+  const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  int out = kClosedInChild;
+  int reader = -1;
+  if (disturbance.output == Output::kFile) {
+    out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  } else if (disturbance.output == Output::kReaderGone) {
+    int pipe_fds[2];
+    if (pipe2(pipe_fds, O_CLOEXEC) != 0) return {};
+    reader = pipe_fds[0];
+    out = pipe_fds[1];
+  }
+  const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  const pid_t pid = Spawn(R7700_UPDATE_PROGRAM, args,
+                          Environment(time_scale, disturbance.temp_folder), {in, out, err});
+  for (const int fd : {in, out, err, reader}) {
+    if (fd >= 0) close(fd);
+  }
+  if (disturbance.signal_number != 0) {
+    const std::string& watched = disturbance.output == Output::kFile ? out_path : err_path;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(kToolTimeLimitSeconds);
+    while (ReadFile(watched).find(disturbance.signal_after) == std::string::npos && Running(pid) &&
+           std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(kPollInterval);
+    }
+    kill(pid, disturbance.signal_number);
+  }
+  ToolResult result;
+  result.status = WaitBounded(pid, std::chrono::seconds(kToolTimeLimitSeconds), &result.timed_out);
+  result.out = ReadFile(out_path);
+  result.err = ReadFile(err_path);
+  for (const std::string& path : {out_path, err_path}) std::remove(path.c_str());
+  return result;
 }
 
 SimProcess::SimProcess(const std::vector<std::string>& args, double time_scale)

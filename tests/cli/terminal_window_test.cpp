@@ -68,6 +68,28 @@ TEST_F(TerminalWindowTest, TheLogComesOutAsLoggedAndBoxesAsCaptionAndText) {
   EXPECT_EQ(window.success_boxes(), 1);
 }
 
+// Bytes from the line reach the log; the terminal must not act on them.
+TEST_F(TerminalWindowTest, ControlBytesInTheLogAreShownEscaped) {
+  TerminalWindow window = Window(false);
+  LogLine(window, "unex: %s\n", "\x1b]0;owned\x07\x1b[2J\x7f\tok");
+  EXPECT_EQ(out_.Text(), "unex: \\x1b]0;owned\\x07\\x1b[2J\\x7f\tok\n");
+}
+
+// Once the run is interrupted the front end has the last word: nothing more
+// of the run is shown and a question is answered No.
+TEST_F(TerminalWindowTest, AnInterruptedRunShowsNothingMore) {
+  std::atomic<bool> interrupted{true};
+  TerminalStreams streams{out_.file(), err_.file(), in_.file()};
+  streams.interrupted = &interrupted;
+  TerminalWindow window(streams, true);
+  LogLine(window, "Board does not repsond!");
+  EXPECT_EQ(window.ShowBox("Try again?", "Q", BoxIcon::kWarning, BoxButtons::kYesNo),
+            BoxAnswer::kNo);
+  ShowRunError(window, "Firmware download failed!");
+  EXPECT_EQ(out_.Text(), "");
+  EXPECT_EQ(err_.Text(), "");
+}
+
 TEST_F(TerminalWindowTest, QuestionsAreAskedUntilAnsweredAndEndOfInputSaysNo) {
   TerminalWindow window = Window(false);
   EXPECT_EQ(

@@ -14,8 +14,10 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
+// Runs under test are on scaled time, which the tool says before its question.
 constexpr const char* kVerifyQuestion =
-    "Verify: Did you connect and configure\n the OTDR? (19200 Baud) [y/N] ";
+    "r7700-update: R7700_TIME_SCALE=0.05: every wait is scaled; for the simulated instrument "
+    "only\nVerify: Did you connect and configure\n the OTDR? (19200 Baud) [y/N] ";
 constexpr const char* kSuccessBox =
     "SUCCESS: Firmware Update successful! \nIf the instrument did not reboot automatically,\n "
     "cycle power to test the new firmware!\n";

@@ -70,6 +70,7 @@ class PosixSerialTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_FALSE(pty_.slave_name().empty()) << "no pseudo-terminal available";
+    before_ = pty_.MasterSettings();
     port_ = OpenPort(*backend_, window_, pty_.slave_name(), 19200);
     ASSERT_NE(port_, nullptr);
   }
@@ -81,6 +82,7 @@ class PosixSerialTest : public ::testing::Test {
   }
 
   Pty pty_;
+  termios before_{};
   std::unique_ptr<SerialBackend> backend_ = MakePlatformSerialBackend(kTestTimeScale);
   MemoryWindow window_;
   OwnedPort port_;
@@ -149,6 +151,14 @@ TEST_F(PosixSerialTest, SpeedChangeIsVisibleOnTheMasterEnd) {
   SetPortBaud(port_.get(), 12345);
   settings = pty_.MasterSettings();
   EXPECT_EQ(cfgetospeed(&settings), static_cast<speed_t>(B9600));
+
+  // Closing gives the tty its own settings back.
+  ClosePort(port_);
+  settings = pty_.MasterSettings();
+  EXPECT_EQ(cfgetospeed(&settings), cfgetospeed(&before_));
+  EXPECT_EQ(settings.c_lflag, before_.c_lflag);
+  EXPECT_EQ(settings.c_iflag, before_.c_iflag);
+  EXPECT_NE(settings.c_lflag & ICANON, 0u);
 }
 
 TEST_F(PosixSerialTest, SpeedChangeDiscardsWhatArrivedBefore) {
