@@ -16,7 +16,6 @@
 #include "app/cli/options.h"
 #include "app/cli/session.h"
 #include "app/cli/several_ports.h"
-#include "link/text_format.h"
 
 namespace r7700::cli {
 namespace {
@@ -77,6 +76,7 @@ int RunMode(const CliOptions& options, SerialBackend& backend, Clock& clock, std
   // an interrupt ends it in order.
   CatchInterrupts();
   if (options.ports.size() > 1) {
+    WarnOfScaledTime(session.err());
     const int status = UpdateSeveralInstruments(options, session);
     DiscardLanguageImage(session.app().image_builder, session.app().paths);
     if (InterruptExitStatus() == 0) return status;
@@ -131,10 +131,6 @@ int Main(const std::vector<std::string>& args) {
   if (!options.home.empty() && !IsReadableFolder(options.home)) {
     Complain("--home " + options.home + ": not a readable folder");
     return kExitUsage;
-  }
-  if (clock.scale() != 1.0) {
-    Complain(Format("%s=%g: every wait is scaled; for the simulated instrument only",
-                    kTimeScaleVariable, clock.scale()));
   }
   return UpdateInstrument(options, *backend, clock);
 }

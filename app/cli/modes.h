@@ -2,6 +2,8 @@
 // core's stages: the update itself, --info and --verify.
 #pragma once
 
+#include <cstdio>
+
 #include "app/cli/session.h"
 
 namespace r7700::cli {
@@ -9,6 +11,11 @@ namespace r7700::cli {
 // Shows the plan, runs the update and returns the exit status; with --json
 // the last record is the result.
 int RunUpdateMode(Session& session);
+
+// Before a question that leads to writing flash: says on err when every
+// wait is scaled (R7700_TIME_SCALE other than 1), which suits only the
+// simulated instrument.
+void WarnOfScaledTime(std::FILE* err);
 
 // Connects read-only, prints what the instrument holds and reboots it.
 int RunInfoMode(Session& session);

@@ -45,8 +45,17 @@ std::string InterruptedText(InstrumentReach reach) {
 
 }  // namespace
 
+void WarnOfScaledTime(std::FILE* err) {
+  const double scale = TimeScaleFromEnvironment(nullptr);
+  if (scale == 1.0) return;
+  std::fprintf(err,
+               "r7700-update: %s=%g: every wait is scaled; for the simulated instrument only\n",
+               kTimeScaleVariable, scale);
+}
+
 int RunUpdateMode(Session& session) {
   ShowPlan(session);
+  WarnOfScaledTime(session.err());
   PortRunReport report;
   const int result = UpdateRun(session.app(), session.services(), session.window(), &report);
   int status = RunExitStatus(result);
