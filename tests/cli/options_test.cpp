@@ -100,6 +100,8 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrongInOneLine) {
       {{"--no-erase-user-flash", "--erase-user-flash"},
        "--erase-user-flash conflicts with --no-erase-user-flash given before"},
       {{"--boot-from", "flash", "--boot-from", "ramcard"}, "--boot-from given twice"},
+      {{"--info", "--verify"}, "--verify conflicts with --info given before"},
+      {{"--log", "--trace"}, "--log needs a value"},
   };
   for (const auto& [args, expected] : cases) {
     CliOptions options;
