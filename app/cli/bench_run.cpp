@@ -6,6 +6,7 @@
 #include <optional>
 #include <thread>
 
+#include "app/cli/console.h"
 #include "app/cli/json_events.h"
 #include "app/cli/log_file.h"
 #include "app/cli/observed_window.h"
@@ -35,6 +36,12 @@ std::string LocalTimeStamp() {
   return stamp;
 }
 
+// The exit status that one port's run alone would have had.
+int PortExitStatus(int result) {
+  if (result == kRunSucceeded) return kExitSuccess;
+  return result == kRunInterrupted ? InterruptExitStatus() : kExitRunFailed;
+}
+
 // One instrument's update, start to end, on the calling thread, with its
 // own events and sinks. Its window carries the download boxes as the main
 // window had them at Start.
@@ -61,14 +68,17 @@ void UpdateOnePort(const BenchJob& job, const std::string& port, size_t index,
   window.FlushLogLine();
   port_window.EndLog();
   outcome.identity = run.identity;
+  outcome.reach = run.reach;
   if (outcome.result != kRunSucceeded) outcome.failure = port_window.last_box_text();
   outcome.seconds = events.Now().seconds;
   if (json) {
-    const int status = outcome.result == kRunSucceeded ? kExitSuccess : kExitRunFailed;
-    WriteRunResult(*json, events.Now(), status, outcome.report, window, tally);
+    WriteRunResult(*json, events.Now(), PortExitStatus(outcome.result), outcome.report, window,
+                   tally);
   }
   PortStatus status;
-  status.stage = outcome.result == kRunSucceeded ? "done" : "FAILED";
+  status.stage = outcome.result == kRunSucceeded     ? "done"
+                 : outcome.result == kRunInterrupted ? "INTERRUPTED"
+                                                     : "FAILED";
   display.Status(index, status);
 }
 

@@ -45,6 +45,7 @@ struct PortOutcome {
   double seconds = 0;
   std::string failure;  // the text of the last box; empty on success
   std::string log_path;
+  InstrumentReach reach = InstrumentReach::kUntouched;  // how far the run got
 };
 
 // "ttyUSB0-20261209-115500.log" for /dev/ttyUSB0 at that local time.

@@ -27,9 +27,23 @@ std::string StageText(StageOutcome outcome, const std::string& done) {
   return "-";
 }
 
+// In a few words; the full sentence follows the table.
+std::string InterruptedState(InstrumentReach reach) {
+  switch (reach) {
+    case InstrumentReach::kUntouched:
+      return "nothing sent";
+    case InstrumentReach::kTalkedTo:
+      return "flash not changed";
+    case InstrumentReach::kFlashChanged:
+      break;
+  }
+  return "flash partly written";
+}
+
 // A box text may run over several lines; its first line names the fault.
 std::string ResultText(const PortOutcome& outcome) {
   if (outcome.result == kRunSucceeded) return "ok";
+  if (outcome.result == kRunInterrupted) return "INTERRUPTED: " + InterruptedState(outcome.reach);
   return "FAILED: " + outcome.failure.substr(0, outcome.failure.find('\n'));
 }
 

@@ -39,10 +39,6 @@ bool IsReadableFolder(const std::string& folder) {
   return !error && std::filesystem::is_directory(folder, error);
 }
 
-constexpr const char* kSeveralInterruptedText =
-    "interrupted; an instrument whose flash was being written holds no valid firmware or "
-    "languages now: cycle its power, then run the update again at 19200 baud.";
-
 // --log appends, so one file can hold the runs of a whole shift.
 std::FILE* OpenLog(const CliOptions& options, std::string* problem) {
   if (options.log_path.empty()) return options.trace ? stderr : nullptr;
@@ -79,9 +75,8 @@ int RunMode(const CliOptions& options, SerialBackend& backend, Clock& clock, std
     WarnOfScaledTime(session.err());
     const int status = UpdateSeveralInstruments(options, session);
     DiscardLanguageImage(session.app().image_builder, session.app().paths);
-    if (InterruptExitStatus() == 0) return status;
-    Complain(kSeveralInterruptedText);
-    return InterruptExitStatus();
+    // Each port has said what its interruption left behind.
+    return InterruptExitStatus() == 0 ? status : InterruptExitStatus();
   }
   return RunUpdateMode(session);
 }

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "app/cli/session.h"
+#include "link/run_context.h"
 
 namespace r7700::cli {
 
@@ -16,6 +18,10 @@ int RunUpdateMode(Session& session);
 // wait is scaled (R7700_TIME_SCALE other than 1), which suits only the
 // simulated instrument.
 void WarnOfScaledTime(std::FILE* err);
+
+// What an interrupted run leaves behind, and what the user does about it:
+// one sentence starting "interrupted".
+std::string InterruptedText(InstrumentReach reach);
 
 // Connects read-only, prints what the instrument holds and reboots it.
 int RunInfoMode(Session& session);

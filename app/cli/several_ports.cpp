@@ -5,6 +5,7 @@
 #include "app/cli/bench_run.h"
 #include "app/cli/bench_summary.h"
 #include "app/cli/console.h"
+#include "app/cli/modes.h"
 #include "app/resources/resource.h"
 #include "app/update_run.h"
 
@@ -42,9 +43,17 @@ int UpdateSeveralInstruments(const CliOptions& options, Session& session) {
   const int32_t baud = SelectedBaud(window);
   std::fprintf(stderr, "%zu instruments at once: %s\n", options.ports.size(),
                PortList(options.ports).c_str());
-  if (!ConfirmConnected(window)) return kExitDeclined;
+  const bool confirmed = ConfirmConnected(window);
   // One image for all: built here, read by every port's download.
-  if (PrepareRun(app, window) != kRunSucceeded) return kExitRunFailed;
+  const bool prepared = confirmed && PrepareRun(app, window) == kRunSucceeded;
+  // An interrupt before the ports' runs began has touched no instrument.
+  if (InterruptExitStatus() != 0) {
+    std::fprintf(stderr, "r7700-update: %s\n",
+                 InterruptedText(InstrumentReach::kUntouched).c_str());
+    return kExitDeclined;
+  }
+  if (!confirmed) return kExitDeclined;
+  if (!prepared) return kExitRunFailed;
   session.End();
 
   const BenchJob job{.serial = session.services().serial,
@@ -76,6 +85,10 @@ int UpdateSeveralInstruments(const CliOptions& options, Session& session) {
     }
   }
   std::fflush(out);
+  for (const PortOutcome& outcome : outcomes) {
+    if (outcome.result != kRunInterrupted) continue;
+    std::fprintf(stderr, "%s: %s\n", outcome.port.c_str(), InterruptedText(outcome.reach).c_str());
+  }
   const int status = BenchExitStatus(outcomes);
   if (json != nullptr) json->Write(ResultRecord(*json, session.events().Now(), status));
   return status;

@@ -27,7 +27,8 @@ void ShowPlan(Session& session) {
   }
 }
 
-// What an interrupted run leaves behind, and what the user does about it.
+}  // namespace
+
 std::string InterruptedText(InstrumentReach reach) {
   switch (reach) {
     case InstrumentReach::kUntouched:
@@ -42,8 +43,6 @@ std::string InterruptedText(InstrumentReach reach) {
   return "interrupted while flash was being written; the instrument holds no valid firmware "
          "or languages now: cycle its power, then run the update again at 19200 baud.";
 }
-
-}  // namespace
 
 void WarnOfScaledTime(std::FILE* err) {
   const double scale = TimeScaleFromEnvironment(nullptr);

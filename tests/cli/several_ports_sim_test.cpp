@@ -2,6 +2,7 @@
 // them faulty: the other three end with exactly what a single update
 // leaves, and the summary and exit status name the one that failed.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -164,6 +165,38 @@ TEST(SeveralPorts, JsonRecordsNameTheirPortAndTheLogsHoldTheDialogue) {
     traced += ReadFile(entry.path()).find("> *idn?") != std::string::npos ? 1 : 0;
   }
   EXPECT_EQ(traced, 2U);
+}
+
+// Ctrl-C ends every port's run at once; the summary and one line per port
+// say what each instrument was left with, and the exit status is 130.
+TEST(SeveralPorts, AnInterruptEndsEveryRunAndSaysWhatEachInstrumentHolds) {
+  ASSERT_FALSE(FullHome().empty());
+  SimProcess first({}, kTestTimeScale);
+  SimProcess second({}, kTestTimeScale);
+  ASSERT_FALSE(first.port().empty() || second.port().empty());
+  Disturbance interrupt;
+  interrupt.signal_number = SIGINT;
+  interrupt.signal_after = "Erasing memory...";
+  const ToolResult run = RunDisturbedTool({"--home", FullHome(), "--baud", "115200", "--yes",
+                                           "--port", first.port(), "--port", second.port()},
+                                          std::to_string(kTestTimeScale), interrupt);
+  ASSERT_FALSE(run.timed_out);
+  EXPECT_EQ(run.status, 130) << run.err;
+  for (SimProcess* sim : {&first, &second}) {
+    const SimState state = ParseSimState(sim->Stop());
+    ASSERT_TRUE(state.valid);
+    EXPECT_FALSE(state.rebooted || state.firmware_valid) << sim->port();
+    const std::string row = SummaryRow(run.out, sim->port());
+    // The first write to flash clears the old marker.
+    const bool erased = SawCommand(state, "pf");
+    EXPECT_NE(row.find(erased ? "INTERRUPTED: flash partly written" : "INTERRUPTED: flash not"),
+              std::string::npos)
+        << row;
+    EXPECT_NE(run.err.find(sim->port() + (erased ? ": interrupted while flash was being written"
+                                                 : ": interrupted; the instrument's flash")),
+              std::string::npos)
+        << run.err;
+  }
 }
 
 }  // namespace
