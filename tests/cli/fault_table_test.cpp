@@ -7,7 +7,9 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,43 @@ constexpr int kTerminated = 143;
 constexpr const char* kInLanguageMarker = "12770";
 constexpr const char* kInFirmwareMarker = "4142892";
 
+enum class ImageFault { kNone, kOneByteLong, kEmpty, kFolder, kNoBootSector, kMissing };
+
+constexpr uint64_t kImageBytes = 0x400000;
+constexpr uint64_t kBootSectorOffset = 0x3F0000;
+constexpr uint8_t kImageMask = 0xA7;
+
+// A copy of the full home whose firmware image has the fault; the full
+// home itself when there is none.
+std::string HomeWith(ImageFault fault, const std::string& name) {
+  if (fault == ImageFault::kNone) return FullHome();
+  namespace fs = std::filesystem;
+  const fs::path home = MakeTempFolder("home-" + name);
+  fs::copy(FullHome(), home, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  const fs::path image = home / "data" / "vqvesk.bin";
+  switch (fault) {
+    case ImageFault::kOneByteLong:
+      std::ofstream(image, std::ios::binary | std::ios::app).put('\0');
+      break;
+    case ImageFault::kEmpty:
+      fs::resize_file(image, 0);
+      break;
+    case ImageFault::kFolder:
+      fs::remove(image);
+      fs::create_directory(image);
+      break;
+    case ImageFault::kNoBootSector:
+      fs::resize_file(image, kBootSectorOffset);
+      break;
+    case ImageFault::kMissing:
+      fs::remove(image);
+      break;
+    case ImageFault::kNone:
+      break;
+  }
+  return home.string();
+}
+
 struct FaultCase {
   const char* name;
   Strings sim_args;
@@ -43,6 +82,9 @@ struct FaultCase {
   // Signals and standard output: a run that has started goes on unless it
   // is interrupted or terminated.
   Disturbance disturbance = {};
+  // What is wrong with the firmware image of the case's own copy of the
+  // home; such a run sends nothing at all.
+  ImageFault image = ImageFault::kNone;
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) {
@@ -108,6 +150,39 @@ const std::vector<FaultCase> kFaultCases{
      kFails,
      "pf 3fefffc 4a"},
     {"NothingChosen", {}, {"--no-firmware", "--no-languages"}, kFails},
+    // One flipped bit in block 405, the boot sector's: the region checksum
+    // stops below it, so only the boot sector's own checksum sees it.
+    {"FlippedBitInTheBootSector",
+     {"--in-monitor", "--garble-byte", "3ff4800"},
+     {"--no-languages", "--boot-sector"},
+     kFails,
+     "crc 3ff0000 10001"},
+    {"MarkerWriteRefused",
+     {"--in-monitor", "--garble-command", "pf 3b00000 4a=pf 2b00000 4a"},
+     kNoFirmware,
+     kFails,
+     "pf 2b00000 4a"},
+    {"MarkerWrittenElsewhere",
+     {"--in-monitor", "--garble-command", "pf 3b00000 4a=pf 3b00002 4a"},
+     kNoFirmware,
+     kFails,
+     "dm 3b00000"},
+    {"FirmwareMarkerWrittenElsewhere",
+     {"--in-monitor", "--garble-command", "pf 3fefffc 4a=pf 3fefffb 4a"},
+     {"--no-languages"},
+     kFails,
+     "dm 3fefffc"},
+    {"ImageOneByteLong", {}, {"--no-languages"}, kFails, {}, {}, ImageFault::kOneByteLong},
+    {"ImageEmpty", {}, {"--no-languages"}, kFails, {}, {}, ImageFault::kEmpty},
+    {"ImageIsAFolder", {}, {}, kFails, {}, {}, ImageFault::kFolder},
+    {"ImageWithoutBootSector",
+     {},
+     {"--no-languages", "--boot-sector"},
+     kFails,
+     {},
+     {},
+     ImageFault::kNoBootSector},
+    {"ImageMissing", {}, {}, kFails, {}, {}, ImageFault::kMissing},
     {"InterruptedWhileErasing",
      {},
      {"--no-languages"},
@@ -134,6 +209,17 @@ bool Downloads(const Strings& tool_args, const std::string& part) {
   return std::find(tool_args.begin(), tool_args.end(), "--no-" + part) == tool_args.end();
 }
 
+// With the boot sector asked for, the instrument must hold the image's,
+// byte for byte: its marker does not cover it.
+bool BootSectorAsAsked(const FaultCase& c, const std::string& home, SimState& state) {
+  if (std::find(c.tool_args.begin(), c.tool_args.end(), "--boot-sector") == c.tool_args.end()) {
+    return true;
+  }
+  return state.regions["boot_sector"].sha256 ==
+         FileRangeSha256(home + "/data/vqvesk.bin", kBootSectorOffset,
+                         kImageBytes - kBootSectorOffset, kImageMask);
+}
+
 class FaultTable : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(FaultTable, SuccessIsReportedExactlyWhenTheInstrumentHoldsValidImages) {
@@ -141,18 +227,20 @@ TEST_P(FaultTable, SuccessIsReportedExactlyWhenTheInstrumentHoldsValidImages) {
   const FaultCase& c = GetParam();
   SimProcess sim(c.sim_args, kTestTimeScale);
   ASSERT_FALSE(sim.port().empty());
-  Strings args{"--home", FullHome(), "--port", sim.port(), "--baud", "115200", "--yes"};
+  const std::string home = HomeWith(c.image, c.name);
+  Strings args{"--home", home, "--port", sim.port(), "--baud", "115200", "--yes"};
   args.insert(args.end(), c.tool_args.begin(), c.tool_args.end());
   Disturbance disturbance = c.disturbance;
   disturbance.temp_folder = MakeTempFolder(std::string("tmp-") + c.name);
   const ToolResult run = RunDisturbedTool(args, std::to_string(kTestTimeScale), disturbance);
-  const SimState state = ParseSimState(sim.Stop());
+  SimState state = ParseSimState(sim.Stop());
 
   ASSERT_FALSE(run.timed_out);
   ASSERT_TRUE(state.valid);
   const bool images_valid = state.rebooted &&
                             (!Downloads(c.tool_args, "firmware") || state.firmware_valid) &&
-                            (!Downloads(c.tool_args, "languages") || state.languages_valid);
+                            (!Downloads(c.tool_args, "languages") || state.languages_valid) &&
+                            BootSectorAsAsked(c, home, state);
   EXPECT_EQ(run.status == 0, images_valid)
       << "status " << run.status << ", rebooted " << state.rebooted << ", firmware "
       << state.firmware_valid << ", languages " << state.languages_valid << "\n"
@@ -161,6 +249,10 @@ TEST_P(FaultTable, SuccessIsReportedExactlyWhenTheInstrumentHoldsValidImages) {
   EXPECT_EQ(run.status, c.status) << run.err;
   if (!c.reaches.empty()) {
     EXPECT_TRUE(SawCommand(state, c.reaches)) << c.reaches;
+  }
+  // A bad image is refused before the port is opened.
+  if (c.image != ImageFault::kNone) {
+    EXPECT_TRUE(state.commands.empty()) << state.commands.front();
   }
   // A failure always says why, an interrupt what to do; success always
   // shows the SUCCESS box.
