@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
 #include <utility>
 
 #include "link/control_ids.h"
@@ -139,11 +142,19 @@ uint32_t ParseHex(std::string_view field) {
   return value;
 }
 
+// Only a regular file is a catalogue: a folder would read as an empty one
+// and a FIFO would block the start-up.
+std::FILE* OpenCatalogue(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return nullptr;
+  return std::fopen(path.c_str(), "rb");
+}
+
 }  // namespace
 
 int LoadLanguageChoices(WindowSurface& window, const DataPaths& paths, LanguageChoices& choices) {
   choices.rows[0].name = kNoLanguageName;
-  std::FILE* file = std::fopen(paths.catalogue_path.c_str(), "rb");
+  std::FILE* file = OpenCatalogue(paths.catalogue_path);
   if (file == nullptr) {
     ShowNumberedMessage(window, IDS_FILE_MISSING, IDS_CAPTION_ERROR, BoxIcon::kError,
                         paths.catalogue_path.c_str(), kMsgCatalogueUnreadable);
@@ -171,7 +182,7 @@ int LoadLanguageChoices(WindowSurface& window, const DataPaths& paths, LanguageC
 }
 
 int LoadLanguageCatalogue(const DataPaths& paths, LanguageCatalogue& catalogue) {
-  std::FILE* file = std::fopen(paths.catalogue_path.c_str(), "rb");
+  std::FILE* file = OpenCatalogue(paths.catalogue_path);
   if (file == nullptr) return -1;
   FileCloser closer{file};
   PieceReader reader(file);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <string>
 #include <vector>
 
@@ -168,6 +170,11 @@ TEST_F(CatalogueTest, MissingFileShowsItsPath) {
   EXPECT_EQ(LoadCatalogue(), -1);
   EXPECT_EQ(catalogue_.count, 1);
   EXPECT_EQ(catalogue_.rows[0].name, "Kept");
+
+  // A folder in its place is no catalogue either, not an empty one.
+  std::filesystem::create_directory(folder_.paths().catalogue_path);
+  EXPECT_EQ(LoadChoices(), 102);
+  EXPECT_EQ(LoadCatalogue(), -1);
 }
 
 TEST_F(CatalogueTest, CarriageReturnsBeforeLineFeedsAreDropped) {
