@@ -151,6 +151,22 @@ TEST(LanguageDownloadFailures, WrongChecksumWritesNoMarker) {
   EXPECT_EQ(rig.instrument.Read(0x3B00000, 4), std::vector<uint8_t>(4, 0xFF));
 }
 
+// A marker write the monitor refused, or one that landed elsewhere, is
+// found out: the refusal by its error line, the other by reading back.
+TEST(LanguageDownloadFailures, MarkerNotReadBackIsFailure) {
+  const std::vector<uint8_t> image = test::PatternBytes(2000, 1);
+  SimRig refused(MonitorConfig({.garbled_commands = {{"pf 3b00000 4a", "pf 2b00000 4a"}}}));
+  EXPECT_EQ(DownloadLanguageImage(Prepared(refused, image).run, refused.port.get()), -1);
+  EXPECT_NE(refused.Log().find("Refused: Error: bad address range\r\n"), std::string::npos)
+      << refused.Log();
+
+  SimRig elsewhere(MonitorConfig({.garbled_commands = {{"pf 3b00000 4a", "pf 3b00002 4a"}}}));
+  EXPECT_EQ(DownloadLanguageImage(Prepared(elsewhere, image).run, elsewhere.port.get()), -1);
+  EXPECT_TRUE(elsewhere.Log().ends_with("Marker not confirmed!\r\nLanguage download complete!\r\n"))
+      << elsewhere.Log();
+  EXPECT_FALSE(elsewhere.instrument.MakeReport().languages_valid);
+}
+
 // A checksum that never comes is a failure without a marker, whether the
 // monitor falls silent or keeps answering with its prompt.
 TEST(LanguageDownloadFailures, SilenceAfterTransferIsFailure) {
