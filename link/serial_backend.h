@@ -53,9 +53,22 @@ class SerialConnection {
   virtual void ClearError() = 0;
 };
 
+// Why the last open of a port failed, as far as the platform can tell.
+enum class PortProblem { kNone, kMissing, kDenied, kBusy, kNotSerial, kOther };
+
+struct PortOpenFailure {
+  PortProblem problem = PortProblem::kNone;
+  std::string reason;         // the operating system's words, e.g. "Permission denied"
+  std::string allowed_group;  // kDenied: the group that may open the port, when known
+};
+
 class SerialBackend {
  public:
   virtual ~SerialBackend() = default;
+
+  // Why the latest Open of this backend returned nullptr; kNone after a
+  // successful open, and from backends that cannot tell.
+  virtual PortOpenFailure LastOpenFailure() const { return {}; }
 
   // Opens the named port exclusively (the open fails while another program
   // holds it); nullptr on failure. No settings are applied.

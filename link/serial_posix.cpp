@@ -17,9 +17,11 @@
 //   purge                tcflush(TCIOFLUSH)
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -38,6 +40,8 @@ namespace r7700 {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
+
+constexpr size_t kGroupBufferBytes = 4096;  // getgrgid_r's room for the group's members
 
 // The rates of the baud list. Any other rate leaves the speed as it was.
 bool BaudConstant(int32_t baud, speed_t* speed) {
@@ -233,23 +237,65 @@ bool ParsePortName(const char* name, const char* prefix, long* number) {
   return *end == '\0';
 }
 
+// The group that may read and write the device node, when its mode says one may.
+std::string AllowedGroup(const std::string& name) {
+  struct stat info {};
+  if (stat(name.c_str(), &info) != 0 || (info.st_mode & (S_IRGRP | S_IWGRP)) == 0) return {};
+  std::array<char, kGroupBufferBytes> buffer{};
+  group entry{};
+  group* found = nullptr;
+  if (getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) != 0 || !found) {
+    return {};
+  }
+  return found->gr_name;
+}
+
+PortOpenFailure DescribeOpenError(const std::string& name, int error) {
+  PortOpenFailure failure;
+  failure.reason = std::strerror(error);
+  switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+    case EIO:  // a ttyS node without a UART behind it
+      failure.problem = PortProblem::kMissing;
+      break;
+    case EACCES:
+    case EPERM:
+      failure.problem = PortProblem::kDenied;
+      failure.allowed_group = AllowedGroup(name);
+      break;
+    case EBUSY:
+      failure.problem = PortProblem::kBusy;
+      break;
+    case ENOTTY:
+      failure.problem = PortProblem::kNotSerial;
+      failure.reason = "not a terminal device";
+      break;
+    default:
+      failure.problem = PortProblem::kOther;
+  }
+  return failure;
+}
+
 class PosixBackend : public SerialBackend {
  public:
   explicit PosixBackend(double time_scale) : time_scale_(time_scale) {}
 
   std::unique_ptr<SerialConnection> Open(const std::string& name) override {
+    last_failure_ = {};
     // Non-blocking so that a port without carrier does not hang the open.
     const int fd = open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    if (fd < 0) return Refused(name, errno, -1);
     termios probe{};
-    const bool usable = isatty(fd) && tcgetattr(fd, &probe) == 0 && ioctl(fd, TIOCEXCL) == 0 &&
-                        flock(fd, LOCK_EX | LOCK_NB) == 0;
-    if (!usable) {
-      close(fd);
-      return nullptr;
-    }
+    if (!isatty(fd) || tcgetattr(fd, &probe) != 0) return Refused(name, ENOTTY, fd);
+    if (ioctl(fd, TIOCEXCL) != 0) return Refused(name, errno, fd);
+    // Held by another process of ours, which TIOCEXCL does not stop for root.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) return Refused(name, EBUSY, fd);
     return std::make_unique<PosixConnection>(fd, time_scale_, probe);
   }
+
+  PortOpenFailure LastOpenFailure() const override { return last_failure_; }
 
   // On-board UARTs first, then USB adapters, then USB modems (CDC ACM), each
   // in numeric order (ttyS2 before ttyS10).
@@ -274,7 +320,14 @@ class PosixBackend : public SerialBackend {
   }
 
  private:
+  std::unique_ptr<SerialConnection> Refused(const std::string& name, int error, int fd) {
+    if (fd >= 0) close(fd);
+    last_failure_ = DescribeOpenError(name, error);
+    return nullptr;
+  }
+
   double time_scale_;
+  PortOpenFailure last_failure_;
 };
 
 }  // namespace

@@ -6,6 +6,8 @@
 // the clock's pauses, which are not this file's business.
 #include <windows.h>
 
+#include <array>
+
 #include "link/serial_backend.h"
 
 namespace r7700 {
@@ -13,6 +15,7 @@ namespace {
 
 constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
 constexpr int kHighestPortNumber = 9;
+constexpr size_t kMessageBytes = 256;  // one system error text
 
 class Win32Connection : public SerialConnection {
  public:
@@ -105,21 +108,65 @@ class Win32Connection : public SerialConnection {
   DCB line_settings_{};
 };
 
+// COM1 to COM9 open by their plain names, as the window passes them; from
+// COM10 on only the device namespace finds the port.
+std::string DevicePath(const std::string& name) {
+  if (name.size() > 4 && name.rfind("COM", 0) == 0) return "\\\\.\\" + name;
+  return name;
+}
+
+PortOpenFailure DescribeOpenError(DWORD error) {
+  PortOpenFailure failure;
+  std::array<char, kMessageBytes> text{};
+  const DWORD length =
+      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                     text.data(), static_cast<DWORD>(text.size()), nullptr);
+  failure.reason.assign(text.data(), length);
+  while (!failure.reason.empty() &&
+         (failure.reason.back() == '\n' || failure.reason.back() == '\r' ||
+          failure.reason.back() == '.')) {
+    failure.reason.pop_back();
+  }
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      failure.problem = PortProblem::kMissing;
+      break;
+    // An exclusive port held by another program refuses with access denied.
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+      failure.problem = PortProblem::kBusy;
+      break;
+    default:
+      failure.problem = PortProblem::kOther;
+  }
+  return failure;
+}
+
 class Win32Backend : public SerialBackend {
  public:
   std::unique_ptr<SerialConnection> Open(const std::string& name) override {
+    last_failure_ = {};
     // Share mode 0: the open fails while any other program holds the port.
-    HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+    HANDLE handle = CreateFileA(DevicePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    if (handle == INVALID_HANDLE_VALUE) {
+      last_failure_ = DescribeOpenError(GetLastError());
+      return nullptr;
+    }
     return std::make_unique<Win32Connection>(handle);
   }
+
+  PortOpenFailure LastOpenFailure() const override { return last_failure_; }
 
   std::vector<std::string> CandidatePortNames() override {
     std::vector<std::string> names;
     for (int n = 1; n <= kHighestPortNumber; ++n) names.push_back("COM" + std::to_string(n));
     return names;
   }
+
+ private:
+  PortOpenFailure last_failure_;
 };
 
 }  // namespace

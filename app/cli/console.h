@@ -33,4 +33,8 @@ const std::atomic<bool>& InterruptFlag();
 // (130 interrupt, 143 termination); 0 while none arrived.
 int InterruptExitStatus();
 
+// Whether what is written to a and b ends up on one screen or in one file,
+// so that a line one of them leaves open is continued by the other.
+bool SharesScreenOrFile(std::FILE* a, std::FILE* b);
+
 }  // namespace r7700::cli

@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -35,6 +36,14 @@ void SetDisposition(int signal_number, void (*handler)(int)) {
 
 bool IsTerminal(std::FILE* stream) {
   return isatty(fileno(stream)) != 0;
+}
+
+bool SharesScreenOrFile(std::FILE* a, std::FILE* b) {
+  if (IsTerminal(a) && IsTerminal(b)) return true;
+  struct stat first {};
+  struct stat second {};
+  return fstat(fileno(a), &first) == 0 && fstat(fileno(b), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 int TerminalColumns(std::FILE* stream, int fallback) {

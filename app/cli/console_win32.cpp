@@ -26,6 +26,20 @@ bool IsTerminal(std::FILE* stream) {
   return _isatty(_fileno(stream)) != 0;
 }
 
+bool SharesScreenOrFile(std::FILE* a, std::FILE* b) {
+  if (IsTerminal(a) && IsTerminal(b)) return true;
+  BY_HANDLE_FILE_INFORMATION first{};
+  BY_HANDLE_FILE_INFORMATION second{};
+  const auto handle = [](std::FILE* stream) {
+    return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  };
+  return GetFileInformationByHandle(handle(a), &first) &&
+         GetFileInformationByHandle(handle(b), &second) &&
+         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
+}
+
 int TerminalColumns(std::FILE* stream, int fallback) {
   const auto console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
   CONSOLE_SCREEN_BUFFER_INFO info{};

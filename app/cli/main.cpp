@@ -14,6 +14,7 @@
 #include "app/cli/console.h"
 #include "app/cli/modes.h"
 #include "app/cli/options.h"
+#include "app/cli/port_list.h"
 #include "app/cli/session.h"
 #include "app/cli/several_ports.h"
 
@@ -24,11 +25,32 @@ void Complain(const std::string& text) {
   std::fprintf(stderr, "r7700-update: %s\n", text.c_str());
 }
 
-int ListFreePorts(SerialBackend& backend) {
-  FreePortList list;
-  FindFreePorts(backend, list);
-  for (const std::string& name : list.names) std::printf("%s\n", name.c_str());
+void Print(std::FILE* stream, const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+std::vector<SerialPortInfo> ProbedPorts(SerialBackend& backend) {
+  std::vector<SerialPortInfo> ports = FindSerialPorts(PortRoots{});
+  ProbePorts(backend, ports);
+  return ports;
+}
+
+int ListPorts(SerialBackend& backend) {
+  const std::vector<SerialPortInfo> ports = ProbedPorts(backend);
+  Print(stdout, PortListing(ports));
+  if (const std::string note = NoUsablePortNote(ports); !note.empty()) Complain(note);
   return kExitSuccess;
+}
+
+// Without --port only an unmistakable choice is made, and named; otherwise
+// the ports are listed and nothing is sent.
+bool ChooseOnlyAdapter(SerialBackend& backend, std::string* port) {
+  const std::vector<SerialPortInfo> ports = ProbedPorts(backend);
+  const PortChoice choice = ChoosePort(ports);
+  if (choice.port.empty()) Print(stderr, PortListing(ports));
+  Complain(choice.why);
+  *port = choice.port;
+  return !port->empty();
 }
 
 // A home folder that cannot be listed would only show up later as a missing
@@ -122,12 +144,17 @@ int Main(const std::vector<std::string>& args) {
   if (!problem.empty()) Complain(problem);
   RealClock clock(time_scale);
   std::unique_ptr<SerialBackend> backend = MakePlatformSerialBackend(time_scale);
-  if (options.list_ports) return ListFreePorts(*backend);
+  if (options.list_ports) return ListPorts(*backend);
   if (!options.home.empty() && !IsReadableFolder(options.home)) {
     Complain("--home " + options.home + ": not a readable folder");
     return kExitUsage;
   }
-  return UpdateInstrument(options, *backend, clock);
+  CliOptions chosen = options;
+  if (chosen.port.empty()) {
+    if (!ChooseOnlyAdapter(*backend, &chosen.port)) return kExitUsage;
+    chosen.ports = {chosen.port};
+  }
+  return UpdateInstrument(chosen, *backend, clock);
 }
 
 }  // namespace

@@ -23,8 +23,9 @@ const std::string_view kUsageText =
     "over a serial line: the same settings files, data folder, run and texts as\n"
     "the Windows program.\n"
     "\n"
-    "  --port NAME      the serial port, used as named (/dev/ttyUSB0, COM3, a pty);\n"
-    "                   default: the first free port\n"
+    "  -p, --port NAME  the serial port, used as named (/dev/ttyUSB0, COM3, a pty);\n"
+    "                   default: the one USB serial adapter plugged in (with\n"
+    "                   none or several, the ports are listed and nothing sent).\n"
     "                   Given more than once: the instruments on all these ports\n"
     "                   are updated at once, after one confirmation for all (which\n"
     "                   also accepts each port's retry offer); a summary table\n"
@@ -32,7 +33,7 @@ const std::string_view kUsageText =
     "  --log-dir DIR    with several ports: one log file per port in DIR, named\n"
     "                   after the port and the start time, lines time-stamped\n"
     "                   as with --log (--trace adds the dialogue there)\n"
-    "  --baud RATE      link speed after connecting: 9600, 19200, 38400, 57600 or\n"
+    "  -b, --baud RATE      link speed after connecting: 9600, 19200, 38400, 57600 or\n"
     "                   115200 (default 19200); the port always opens at 19200\n"
     "  --home DIR       the folder that stands in for the program's own: the\n"
     "                   settings file and data/ are read there (default: the\n"
@@ -43,7 +44,7 @@ const std::string_view kUsageText =
     "                   settings file (slots not given are \"None\"). Unless the\n"
     "                   boot language is the catalogue's first language, that\n"
     "                   language is always loaded second.\n"
-    "  --yes            answer Yes to the confirmation and to the retry offer;\n"
+    "  -y, --yes        answer Yes to the confirmation and to the retry offer;\n"
     "                   without it they are asked on the terminal (end of input\n"
     "                   answers No)\n"
     "  --firmware, --no-firmware                  download the firmware\n"
@@ -75,9 +76,10 @@ const std::string_view kUsageText =
     "  --log FILE       append the status log to FILE, each line time-stamped\n"
     "  --trace          add every command sent, line received and frame to the\n"
     "                   log (to stderr without --log)\n"
-    "  --list-ports     print the free serial ports, one a line, and exit\n"
-    "  --help           this text\n"
-    "  --version        the program's version\n"
+    "  --list-ports     list the serial ports (USB adapter, serial number,\n"
+    "                   /dev/serial/by-id name, free, busy or not permitted)\n"
+    "  -h, --help       this text\n"
+    "  -V, --version    the program's version\n"
     "Each option may be given once (--lang up to four times, --port once per port).\n"
     "\n"
     "stdout carries the status log as the run writes it, with LF line ends where\n"
@@ -91,9 +93,10 @@ const std::string_view kUsageText =
     "\n"
     "Environment: R7700_TIME_SCALE multiplies every wait and serial time limit;\n"
     "it is meant for the simulated instrument only (a real instrument needs 1).\n"
-    "TMP names the folder of the temporary language image.\n";
+    "TMP, else TMPDIR (the first that names a folder), else /tmp holds the\n"
+    "temporary language image.\n";
 
-const std::string_view kVersionText = "r7700-update 4.2\n";
+const std::string_view kVersionText = "r7700-update " R7700_VERSION "\n";
 
 namespace {
 
@@ -232,6 +235,16 @@ bool IsSwitch(const std::string& name) {
                      [&](const OptionFlag& flag) { return flag.name == name; });
 }
 
+// The one-letter spellings of the options used most.
+std::string LongForm(const std::string& arg) {
+  static constexpr std::array<std::pair<std::string_view, std::string_view>, 5> kShortOptions{
+      {{"-p", "--port"}, {"-b", "--baud"}, {"-y", "--yes"}, {"-h", "--help"}, {"-V", "--version"}}};
+  for (const auto& [letter, name] : kShortOptions) {
+    if (arg == letter) return std::string(name);
+  }
+  return arg;
+}
+
 bool IsValued(const std::string& name) {
   return std::find(kValuedOptions.begin(), kValuedOptions.end(), name) != kValuedOptions.end();
 }
@@ -243,7 +256,7 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* options,
   *options = CliOptions{};
   Parser parser(options, problem);
   for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
+    const std::string arg = LongForm(args[i]);
     if (!arg.starts_with("--") || arg == "--") {
       return parser.Fail((arg.starts_with("-") ? "unknown option: " : "unexpected argument: ") +
                          arg);

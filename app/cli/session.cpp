@@ -16,11 +16,12 @@ TerminalStreams StreamsFor(const SessionOutputs& outputs) {
   streams.progress_bar = IsTerminal(stderr);
   streams.in_is_terminal = IsTerminal(stdin);
   streams.interrupted = &InterruptFlag();
+  streams.columns = [] { return TerminalColumns(stderr, 0); };
   if (outputs.json != nullptr || outputs.log_to_stderr) {
     streams.out = stderr;
-    streams.out_on_same_screen = streams.progress_bar;
+    streams.out_on_same_screen = true;
   } else {
-    streams.out_on_same_screen = IsTerminal(stdout);
+    streams.out_on_same_screen = SharesScreenOrFile(stdout, stderr);
   }
   return streams;
 }
@@ -30,7 +31,10 @@ TerminalStreams StreamsFor(const SessionOutputs& outputs) {
 Session::Session(const CliOptions& options, SerialBackend& backend, Clock& clock,
                  const SessionOutputs& outputs)
     : options_(options),
-      serial_(backend, events_),
+      explained_(
+          backend,
+          [this](const std::string& line) { terminal_.NoteAfterNextBox("r7700-update: " + line); }),
+      serial_(explained_, events_),
       profiles_(MakePlatformProfileStore()),
       services_{serial_, *profiles_, clock, &InterruptFlag()},
       terminal_(StreamsFor(outputs), options.assume_yes),

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/app_state.h"
+#include "app/cli/explained_opens.h"
 #include "app/cli/json_events.h"
 #include "app/cli/log_file.h"
 #include "app/cli/observed_window.h"
@@ -72,6 +73,7 @@ class Session {
   LastBox last_box_;
   std::optional<JsonEventSink> json_;
   std::optional<LogFileSink> log_;
+  ExplainedOpens explained_;  // why an open failed, after its numbered message
   TracedSerialBackend serial_;
   std::unique_ptr<ProfileStore> profiles_;
   Services services_;

@@ -2,14 +2,32 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <utility>
 
+#include "app/cli/progress_bar.h"
 #include "app/resources/resource.h"
 #include "link/text_format.h"
 
 namespace r7700::cli {
 namespace {
 
-constexpr int kProgressBarCells = 30;
+constexpr int kDefaultColumns = 80;
+// The caption of the phases that count bytes on the wire.
+constexpr std::string_view kTransferCaption = "Bytes transferred:";
+
+// The closing line of a transfer states its total ("Transferred %ld Bytes").
+// The bytes counted may stop short of it (the firmware's last five bytes are
+// its marker, written afterwards), so the phase ends at what the run reports.
+long ReportedTransfer(std::string_view text) {
+  static constexpr std::string_view kReport = "Transferred ";
+  const size_t at = text.find(kReport);
+  long bytes = -1;
+  if (at == std::string_view::npos) return -1;
+  const std::string rest(text.substr(at + kReport.size()));
+  return std::sscanf(rest.c_str(), "%ld Bytes", &bytes) == 1 ? bytes : -1;
+}
 
 // Control bytes the terminal would act on (an escape sequence from the
 // line could clear the screen or retitle the window) are shown as \xNN.
@@ -59,6 +77,11 @@ TerminalWindow::TerminalWindow(TerminalStreams streams, bool assume_yes)
 
 void TerminalWindow::SetText(int id, std::string_view text) {
   MemoryWindow::SetText(id, text);
+  if (id == IDC_PROGRESS_CAPTION) {
+    EndProgressLine();
+    StartPhase();
+  }
+  if (id == IDC_COUNTER) counter_current_ = true;
   if (id == IDC_PROGRESS_CAPTION || id == IDC_COUNTER) DrawProgress();
 }
 
@@ -69,6 +92,10 @@ bool TerminalWindow::Interrupted() const {
 void TerminalWindow::AppendText(int id, std::string_view text) {
   MemoryWindow::AppendText(id, text);
   if (id != IDC_STATUS_LOG || text.empty() || Interrupted()) return;
+  if (const long reported = ReportedTransfer(text); reported >= 0 && !drawn_.empty()) {
+    final_count_ = reported;
+    DrawProgress();
+  }
   EndProgressLine();
   const std::string narrowed = NarrowLineEnds(text);
   std::fwrite(narrowed.data(), 1, narrowed.size(), streams_.out);
@@ -78,6 +105,9 @@ void TerminalWindow::AppendText(int id, std::string_view text) {
 
 void TerminalWindow::ProgressSetRange(int low, int high) {
   MemoryWindow::ProgressSetRange(low, high);
+  // A bar restarted under the same caption is a phase of its own.
+  if (counter_current_) EndProgressLine();
+  StartPhase();
   DrawProgress();
 }
 
@@ -95,30 +125,38 @@ BoxAnswer TerminalWindow::ShowBox(std::string_view text, std::string_view captio
                                   BoxButtons buttons) {
   // An interrupted run's last words are the front end's, not its boxes.
   if (Interrupted()) return buttons == BoxButtons::kOk ? BoxAnswer::kOk : BoxAnswer::kNo;
-  EndProgressLine();
+  StartBoxLine();
   std::fprintf(streams_.err, "%.*s: %.*s", static_cast<int>(caption.size()), caption.data(),
                static_cast<int>(text.size()), text.data());
+  BoxAnswer answer = BoxAnswer::kOk;
   if (buttons == BoxButtons::kOk) {
     std::fputc('\n', streams_.err);
-    std::fflush(streams_.err);
-    return BoxAnswer::kOk;
+  } else {
+    answer = AskYesNo();
   }
-  return AskYesNo();
+  if (!box_note_.empty()) std::fprintf(streams_.err, "%s\n", box_note_.c_str());
+  box_note_.clear();
+  std::fflush(streams_.err);
+  return answer;
 }
 
 void TerminalWindow::ShowSuccess() {
   MemoryWindow::ShowSuccess();
-  EndProgressLine();
+  StartBoxLine();
   std::fprintf(streams_.err, "%.*s: %.*s\n", static_cast<int>(kSuccessCaption.size()),
                kSuccessCaption.data(), static_cast<int>(kSuccessText.size()), kSuccessText.data());
   std::fflush(streams_.err);
 }
 
 void TerminalWindow::EndProgressLine() {
-  if (progress_width_ == 0) return;
-  std::fprintf(streams_.err, "\r%*s\r", static_cast<int>(progress_width_), "");
+  if (drawn_.empty()) return;
+  std::fputc('\n', streams_.err);
   std::fflush(streams_.err);
-  progress_width_ = 0;
+  drawn_.clear();
+}
+
+void TerminalWindow::NoteAfterNextBox(std::string line) {
+  box_note_ = std::move(line);
 }
 
 BoxAnswer TerminalWindow::AskYesNo() {
@@ -145,24 +183,51 @@ BoxAnswer TerminalWindow::AskYesNo() {
   }
 }
 
+void TerminalWindow::StartPhase() {
+  counter_current_ = false;
+  final_count_ = -1;
+  phase_start_ = Seconds();
+}
+
 void TerminalWindow::DrawProgress() {
-  const std::string caption = GetText(IDC_PROGRESS_CAPTION);
-  if (!streams_.progress_bar || caption.empty() || Interrupted()) return;
-  const int high = std::max(progress_high(), 1);
-  const int filled = std::clamp(progress_pos(), 0, high) * kProgressBarCells / high;
-  const std::string line =
-      Format("%s %s [%s%s]", caption.c_str(), GetText(IDC_COUNTER).c_str(),
-             std::string(static_cast<size_t>(filled), '#').c_str(),
-             std::string(static_cast<size_t>(kProgressBarCells - filled), '.').c_str());
+  ProgressReading reading;
+  reading.caption = GetText(IDC_PROGRESS_CAPTION);
+  if (!streams_.progress_bar || reading.caption.empty() || Interrupted()) return;
+  reading.seconds = Seconds() - phase_start_;
+  reading.counts_bytes = reading.caption == kTransferCaption;
+  if (final_count_ >= 0) {
+    reading.count = final_count_;
+    reading.percent = 100;
+  } else if (long count = 0;
+             counter_current_ && std::sscanf(GetText(IDC_COUNTER).c_str(), "%ld = %d%%", &count,
+                                             &reading.percent) == 2) {
+    reading.count = count;
+  }
+  const int columns = streams_.columns ? streams_.columns() : 0;
+  const std::string line = ProgressLine(reading, columns > 0 ? columns : kDefaultColumns);
+  if (line == drawn_) return;
   // A log line still open would be overwritten: the bar goes below it.
-  if (progress_width_ == 0 && log_line_open_ && streams_.out_on_same_screen) {
+  if (drawn_.empty() && log_line_open_ && streams_.out_on_same_screen) {
     std::fputc('\n', streams_.err);
     log_line_open_ = false;
   }
-  const int pad = static_cast<int>(progress_width_) - static_cast<int>(line.size());
+  const int pad = static_cast<int>(drawn_.size()) - static_cast<int>(line.size());
   std::fprintf(streams_.err, "\r%s%*s", line.c_str(), std::max(pad, 0), "");
   std::fflush(streams_.err);
-  progress_width_ = std::max(progress_width_, line.size());
+  drawn_ = line;
+}
+
+void TerminalWindow::StartBoxLine() {
+  EndProgressLine();
+  if (log_line_open_ && streams_.out_on_same_screen) {
+    std::fputc('\n', streams_.err);
+    log_line_open_ = false;
+  }
+}
+
+double TerminalWindow::Seconds() const {
+  if (streams_.seconds) return streams_.seconds();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 }  // namespace r7700::cli

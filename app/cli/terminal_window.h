@@ -8,12 +8,17 @@
 //     question adds " [y/N] " and reads the answer from in (end of input
 //     answers No), or answers Yes itself when told to;
 //   - the SUCCESS box: its caption and text to err;
-//   - with a progress bar: the caption (1022), counter (1008) and bar drawn
-//     on one line of err, rewritten in place and wiped before other output.
+//   - with a progress bar: one line of err per phase (a new caption or a
+//     restarted bar begins a phase), rewritten in place, fitted to the
+//     terminal's width, with rate and time left; other output ends it and
+//     leaves it on screen as it last stood;
+//   - every box starts on a line of its own, also when out and err share a
+//     screen or file and the log line before it is still open.
 #pragma once
 
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -25,9 +30,11 @@ struct TerminalStreams {
   std::FILE* out = stdout;
   std::FILE* err = stderr;
   std::FILE* in = stdin;
-  bool progress_bar = false;        // err is a terminal
-  bool out_on_same_screen = false;  // out is a terminal too
-  bool in_is_terminal = false;      // answers are echoed as typed
+  bool progress_bar = false;          // err is a terminal
+  bool out_on_same_screen = false;    // out is a terminal too
+  bool in_is_terminal = false;        // answers are echoed as typed
+  std::function<int()> columns{};     // err's width; unset or 0: 80
+  std::function<double()> seconds{};  // a steady clock; unset: the system's
   // Once set, nothing more of the run is shown and questions answer No.
   const std::atomic<bool>* interrupted = nullptr;
 };
@@ -50,18 +57,28 @@ class TerminalWindow : public MemoryWindow {
                     BoxButtons buttons) override;
   void ShowSuccess() override;
 
-  // Wipes the progress line, so that what follows starts on a clean line.
+  // Ends the progress line, leaving it on screen, so that what follows
+  // starts on a line of its own.
   void EndProgressLine();
+  // A line shown after the next box, e.g. why the port could not be opened.
+  void NoteAfterNextBox(std::string line);
 
  private:
   BoxAnswer AskYesNo();
   bool Interrupted() const;
+  void StartPhase();
   void DrawProgress();
+  void StartBoxLine();
+  double Seconds() const;
 
   TerminalStreams streams_;
   bool assume_yes_;
-  bool log_line_open_ = false;  // the last log text did not end a line
-  size_t progress_width_ = 0;   // characters of the progress line on screen; 0: none
+  bool log_line_open_ = false;    // the last log text did not end a line
+  std::string drawn_;             // the progress line on screen; empty: none
+  bool counter_current_ = false;  // the counter text belongs to this phase
+  double phase_start_ = 0;
+  long final_count_ = -1;  // the count the status log reported for the phase; -1: none
+  std::string box_note_;
 };
 
 }  // namespace r7700::cli

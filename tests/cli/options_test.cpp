@@ -32,6 +32,12 @@ TEST(CliOptions, EveryOptionLandsInItsField) {
   EXPECT_EQ(options.option_flags, (Strings{"--no-firmware", "--languages", "--boot-sector",
                                            "--no-erase-user-flash", "--boot-from ramcard"}));
   EXPECT_FALSE(options.list_ports || options.help || options.version);
+
+  ASSERT_TRUE(ParseCliOptions({"-p", "COM200", "-b", "9600", "-y", "-h", "-V"}, &options, &problem))
+      << problem;
+  EXPECT_EQ(options.port, "COM200");
+  EXPECT_EQ(options.baud, 9600);
+  EXPECT_TRUE(options.assume_yes && options.help && options.version);
 }
 
 TEST(CliOptions, NothingGivenLeavesEverythingToTheSettingsFile) {
@@ -74,7 +80,9 @@ TEST(CliOptions, SeveralPortsAreKeptInOrderWithTheFirstAsThePort) {
 TEST(CliOptions, UsageErrorsSayWhatIsWrongInOneLine) {
   const std::vector<std::pair<Strings, std::string>> cases{
       {{"--frobnicate"}, "unknown option: --frobnicate"},
-      {{"-y"}, "unknown option: -y"},
+      {{"-x"}, "unknown option: -x"},
+      {{"-p"}, "--port needs a value"},
+      {{"-y", "--yes"}, "--yes given twice"},
       {{"/dev/ttyS0"}, "unexpected argument: /dev/ttyS0"},
       {{"--"}, "unknown option: --"},
       {{"--port"}, "--port needs a value"},

@@ -36,6 +36,11 @@ struct Disturbance {
 ToolResult RunDisturbedTool(const std::vector<std::string>& args, const std::string& time_scale,
                             const Disturbance& disturbance);
 
+// Runs r7700-update with stdin, stdout and stderr on one pty of the given
+// width, as in a terminal window; out gets everything it wrote there.
+ToolResult RunToolOnTerminal(const std::vector<std::string>& args, const std::string& time_scale,
+                             int columns);
+
 // r7700-sim on a fresh pty, writing its final state to a file.
 class SimProcess {
  public:

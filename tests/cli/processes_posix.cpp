@@ -1,5 +1,7 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,6 +24,7 @@ namespace {
 
 constexpr auto kPollInterval = std::chrono::milliseconds(20);
 constexpr int kSimStopSeconds = 20;
+constexpr unsigned short kTerminalRows = 24;
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -125,6 +128,44 @@ ToolResult RunTool(const std::vector<std::string>& args, const std::string& inpu
   result.out = ReadFile(out_path);
   result.err = ReadFile(err_path);
   for (const std::string& path : {in_path, out_path, err_path}) std::remove(path.c_str());
+  return result;
+}
+
+ToolResult RunToolOnTerminal(const std::vector<std::string>& args, const std::string& time_scale,
+                             int columns) {
+  ToolResult result;
+  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return result;
+  winsize size{};
+  size.ws_col = static_cast<unsigned short>(columns);
+  size.ws_row = kTerminalRows;
+  ioctl(master, TIOCSWINSZ, &size);
+  const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  const pid_t pid =
+      Spawn(R7700_UPDATE_PROGRAM, args, Environment(time_scale), {terminal, terminal, terminal});
+  close(terminal);
+  // Read while it runs: a full pty would stop the program.
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::seconds(kToolTimeLimitSeconds);
+  int status = 0;
+  for (bool running = true; running;) {
+    running = waitpid(pid, &status, WNOHANG) == 0;
+    pollfd ready{master, POLLIN, 0};
+    while (poll(&ready, 1, running ? static_cast<int>(kPollInterval.count()) : 0) > 0) {
+      char buffer[4096];
+      const ssize_t n = read(master, buffer, sizeof buffer);
+      if (n <= 0) break;
+      result.out.append(buffer, static_cast<size_t>(n));
+    }
+    if (running && std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      result.timed_out = true;
+      running = false;
+    }
+  }
+  close(master);
+  result.status = !result.timed_out && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
 }
 

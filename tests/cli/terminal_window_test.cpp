@@ -8,6 +8,7 @@
 #include "app/resources/resource.h"
 #include "link/error_report.h"
 #include "link/status_log.h"
+#include "tests/cli/screen.h"
 
 namespace r7700::cli {
 namespace {
@@ -109,22 +110,48 @@ TEST_F(TerminalWindowTest, AssumedYesAnswersWithoutReading) {
   EXPECT_EQ(std::fgetc(in_.file()), 'm');  // the input was left alone
 }
 
-TEST_F(TerminalWindowTest, TheProgressLineIsRewrittenInPlaceAndWipedBeforeOtherOutput) {
-  TerminalWindow window = Window(true, true);
+// Log, bar and boxes on one screen of 60 columns, on a clock the test moves.
+TEST_F(TerminalWindowTest, EachPhaseIsOneLineThatFitsResetsAndEndsWhereTheRunSaysItEnded) {
+  constexpr size_t kColumns = 60;
+  double now = 0;
+  TerminalStreams streams{out_.file(), out_.file(), in_.file()};
+  streams.progress_bar = true;
+  streams.out_on_same_screen = true;
+  streams.columns = [] { return static_cast<int>(kColumns); };
+  streams.seconds = [&now] { return now; };
+  TerminalWindow window(streams, true);
   ProgressState progress;
+
   LogLine(window, "Downloading:");
   SetProgressCaption(window, "Bytes transferred:");
   ShowProgress(window, progress, 0, 10240);
+  now = 2;
   ShowProgress(window, progress, 5120, 10240);
-  const std::string line = "Bytes transferred: 5120 = 50% [###############...............]";
-  const std::string drawn = err_.Text();
-  // The open log line stays on screen: the bar goes on the line below it.
-  EXPECT_TRUE(drawn.starts_with("\n\r")) << drawn;
-  EXPECT_TRUE(drawn.ends_with("\r" + line)) << drawn;
-  LogLine(window, "Checksum ok!\n");
-  // Blanks over the widest line drawn, which is this one.
-  EXPECT_EQ(err_.Text().substr(drawn.size()), "\r" + std::string(line.size(), ' ') + "\r");
-  EXPECT_EQ(out_.Text(), "Downloading:Checksum ok!\n");
+  // The closing line reports the whole transfer although less was counted.
+  LogLine(window, "\nTransferred 10240 Bytes in 4 sec!\n");
+  SetProgressCaption(window, "Erasing ...");
+  ShowProgress(window, progress, 0, 60);
+  now = 3;
+  ShowProgress(window, progress, 1, 60);
+  LogLine(window, "Board does not repsond!");
+  ShowRunError(window, "Firmware download failed!");
+
+  const Screen screen = ShowOnScreen(out_.Text(), kColumns);
+  EXPECT_EQ(screen.wrapped, 0);
+  EXPECT_EQ(screen.lines, (std::vector<std::string>{
+                              "Downloading:",
+                              "Bytes transferred: [################] 100% 5.1 kB/s in 0:02",
+                              "",
+                              "Transferred 10240 Bytes in 4 sec!",
+                              "Erasing ... [..............................]   1% 1:39 left",
+                              "Board does not repsond!",
+                              "Error!: Firmware download failed!",
+                          }));
+  const std::string text = out_.Text();
+  // Redrawn in place: the half-way state was on screen before it was replaced.
+  EXPECT_NE(text.find("\rBytes transferred: [#######.......]  50% 2.6 kB/s 0:02 left"),
+            std::string::npos)
+      << text;
 }
 
 TEST_F(TerminalWindowTest, WithoutATerminalThereIsNoProgressLine) {

@@ -7,6 +7,7 @@
 
 #include "tests/cli/processes.h"
 #include "tests/cli/sample_homes.h"
+#include "tests/cli/screen.h"
 #include "tests/cli/sim_state.h"
 
 namespace r7700::cli {
@@ -179,13 +180,63 @@ TEST_F(UpdateAgainstSim, BadInputEndsBeforeAnythingIsSent) {
 }
 
 TEST_F(UpdateAgainstSim, HelpAndVersionNeedNoInstrument) {
-  const ToolResult help = RunTool({"--help"}, "", "1");
-  EXPECT_EQ(help.status, 0);
-  EXPECT_TRUE(help.out.starts_with("usage: r7700-update [--port NAME] [--baud RATE]")) << help.out;
-  EXPECT_NE(help.out.find("Exit status: 0 success, 1 declined"), std::string::npos);
-  const ToolResult version = RunTool({"--version", "--port", "/nonexistent"}, "", "1");
-  EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "r7700-update 4.2\n");
+  for (const char* help_option : {"--help", "-h"}) {
+    const ToolResult help = RunTool({help_option}, "", "1");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.starts_with("usage: r7700-update [--port NAME] [--baud RATE]"))
+        << help.out;
+    EXPECT_NE(help.out.find("Exit status: 0 success, 1 declined"), std::string::npos);
+  }
+  for (const char* version_option : {"--version", "-V"}) {
+    const ToolResult version = RunTool({version_option, "--port", "/nonexistent"}, "", "1");
+    EXPECT_EQ(version.status, 0);
+    // The packages are named after the same version.
+    EXPECT_EQ(version.out, "r7700-update " R7700_VERSION "\n");
+  }
+}
+
+TEST_F(UpdateAgainstSim, APortThatCannotBeOpenedIsNamedWithTheReason) {
+  SimProcess sim({}, kTestTimeScale);
+  const std::string missing = sim.port() + "-unplugged";
+  const ToolResult run = RunTool({"--home", FullHome(), "-p", missing, "-y"}, "", "1");
+  const SimState state = ParseSimState(sim.Stop());
+
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(run.err.ends_with(
+      "ERROR: Cannot open COM port " + missing + " !\nError nr.: 104\nr7700-update: cannot open " +
+      missing +
+      ": No such file or directory (is the adapter plugged in? r7700-update --list-ports shows "
+      "the ports)\nError!: Failed to initialize Interface!\n"))
+      << run.err;
+  ASSERT_TRUE(state.valid);
+  EXPECT_EQ(state.commands, Strings{});
+}
+
+// A whole update in a terminal 48 columns wide, log and bar on one screen.
+TEST_F(UpdateAgainstSim, InANarrowTerminalEachPhaseLeavesOneLineThatFits) {
+  constexpr size_t kColumns = 48;
+  SimProcess sim({}, kTestTimeScale);
+  const ToolResult run =
+      RunToolOnTerminal({"--home", FullHome(), "--baud", "115200", "--port", sim.port(), "--yes"},
+                        std::to_string(kTestTimeScale), kColumns);
+  const SimState state = ParseSimState(sim.Stop());
+
+  ASSERT_FALSE(run.timed_out);
+  EXPECT_EQ(run.status, 0) << run.out;
+  const Screen screen = ShowOnScreen(run.out, kColumns);
+  EXPECT_EQ(screen.wrapped, 0) << run.out;
+  Strings phases;
+  for (const std::string& line : screen.lines) {
+    EXPECT_LT(line.size(), kColumns) << line;
+    const size_t bar = line.find(" [");
+    if (bar == std::string::npos || line.find("] 100%") == std::string::npos) continue;
+    phases.push_back(line.substr(0, bar));
+  }
+  EXPECT_EQ(phases, (Strings{"Checking Step1 ...", "Checking Step2 ...", "Erasing ...",
+                             "Bytes transferred:", "Erasing ...", "Bytes transferred:"}))
+      << run.out;
+  EXPECT_EQ(screen.lines.back(), " cycle power to test the new firmware!");
+  EXPECT_TRUE(state.firmware_valid && state.languages_valid);
 }
 
 TEST_F(UpdateAgainstSim, AnInvalidTimeScaleIsReportedAndRealTimeUsed) {
