@@ -1,7 +1,7 @@
 # Install rules and packages. The windows preset installs one folder laid
 # out as the Windows program expects it (programs, help page and settings
 # file side by side, data/ below) and packs it as a zip; the native preset
-# installs the Linux programs, the manual page and the documentation and
+# installs the Linux programs, the manual pages and the documentation and
 # packs them as a tarball:
 #
 #   cmake --build --preset native && cpack --config build/native/CPackConfig.cmake
@@ -41,18 +41,15 @@ else()
       install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     endif()
   endforeach()
-  # The manual page is made from the program's own --help text, run at build
-  # time; packages come from the release presets, so a sanitizer build skips it.
-  if(TARGET r7700-update AND NOT CMAKE_CROSSCOMPILING AND NOT R7700_SANITIZE)
-    set(r7700_man_page ${CMAKE_BINARY_DIR}/r7700-update.1)
-    add_custom_command(OUTPUT ${r7700_man_page}
-      COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:r7700-update> -DOUTPUT=${r7700_man_page}
-              -P ${PROJECT_SOURCE_DIR}/cmake/help_to_man.cmake
-      DEPENDS r7700-update ${PROJECT_SOURCE_DIR}/cmake/help_to_man.cmake
-      COMMENT "Writing the manual page of r7700-update from its --help text")
-    add_custom_target(r7700-update-man ALL DEPENDS ${r7700_man_page})
-    install(FILES ${r7700_man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  endif()
+  # The manual pages carry the project's version, as --version and the
+  # package name do.
+  foreach(program r7700-update r7700-sim)
+    if(TARGET ${program})
+      configure_file(${PROJECT_SOURCE_DIR}/packaging/man/${program}.1.in
+                     ${CMAKE_BINARY_DIR}/${program}.1 @ONLY)
+      install(FILES ${CMAKE_BINARY_DIR}/${program}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    endif()
+  endforeach()
   install(FILES ${r7700_examples} DESTINATION ${r7700_doc_dir}/examples)
   install(FILES ${PROJECT_SOURCE_DIR}/sim/README.md DESTINATION ${r7700_doc_dir}/docs
           RENAME simulator.md)

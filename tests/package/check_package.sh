@@ -90,6 +90,14 @@ imports_no_runtime_dlls() {
 
 file_has() { grep -qF -- "$2" "$1"; }
 
+# The project's version, as CMake knows it.
+version=$(sed -n 's/^project(r7700update VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")
+
+has_version_name() { [[ "$(basename "$1")" == r7700update-"$version"-* ]]; }
+
+# The long options a program's --help names, once each.
+long_options() { "$1" --help | grep -oE -- '--[a-z][a-z-]*[a-z]' | sort -u; }
+
 check_linux() { # native-build-dir
   local build out package listing top
   build=$(cd "$1" && pwd)
@@ -102,7 +110,7 @@ check_linux() { # native-build-dir
 
   local doc=share/doc/r7700update/
   for entry in bin/r7700-update bin/r7700-sim bin/r7700-make-sample-data \
-    share/man/man1/r7700-update.1 "${doc}README.md" "${doc}docs/simulator.md" \
+    share/man/man1/r7700-update.1 share/man/man1/r7700-sim.1 "${doc}README.md" "${doc}docs/simulator.md" \
     "${doc}docs/dialogue.md" "${doc}docs/troubleshooting.md" "${doc}docs/real-instrument.md" \
     "${doc}examples/product.ini" "${doc}examples/veskotdr.ini"; do
     check "holds $entry" has_entry "$listing" "$entry"
@@ -116,13 +124,24 @@ check_linux() { # native-build-dir
   for program in r7700-update r7700-sim r7700-make-sample-data; do
     check "bin/$program is an executable ELF program" is_file_type "$top/bin/$program" '^ELF .*executable'
   done
-  check "bin/r7700-update --version" output_is "r7700-update 4.2" "$top/bin/r7700-update" --version
-  local man=$top/share/man/man1/r7700-update.1
-  check "manual page header" file_has "$man" '.TH R7700-UPDATE 1 "" "r7700-update 4.2"'
-  local option roff
-  for option in port baud home lang yes boot-from list-ports; do
-    roff="--$option"
-    check "manual page explains --$option" file_has "$man" "${roff//-/\\-}"
+  check "the package is named after version $version" has_version_name "$package"
+  check "bin/r7700-update --version" output_is "r7700-update $version" "$top/bin/r7700-update" --version
+  check "bin/r7700-update -V" output_is "r7700-update $version" "$top/bin/r7700-update" -V
+  local man=$top/share/man/man1/r7700-update.1 sim_man=$top/share/man/man1/r7700-sim.1
+  check "manual page header" file_has "$man" ".TH R7700-UPDATE 1 \"\" \"r7700-update $version\""
+  check "r7700-sim manual page header" file_has "$sim_man" ".TH R7700-SIM 1 \"\" \"r7700-sim $version\""
+  local page section option
+  for page in "$man" "$sim_man"; do
+    for section in NAME SYNOPSIS OPTIONS 'EXIT STATUS' ENVIRONMENT FILES EXAMPLES; do
+      check "$(basename "$page") has $section" grep -qxE "\.SH $section" "$page"
+    done
+  done
+  # Every option a program's --help names is explained in its page.
+  for option in $(long_options "$top/bin/r7700-update"); do
+    check "r7700-update.1 explains $option" file_has "$man" "${option//-/\\-}"
+  done
+  for option in $(long_options "$top/bin/r7700-sim"); do
+    check "r7700-sim.1 explains $option" file_has "$sim_man" "${option//-/\\-}"
   done
   check "the packed programs update the simulated instrument" \
     packed_update "$top/bin" "$out/update"
