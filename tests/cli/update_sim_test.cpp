@@ -223,11 +223,19 @@ TEST_F(UpdateAgainstSim, InANarrowTerminalEachPhaseLeavesOneLineThatFits) {
 
   ASSERT_FALSE(run.timed_out);
   EXPECT_EQ(run.status, 0) << run.out;
+  // Every drawing of the bar fits (text such as the plan may wrap as text does).
+  size_t drawn = 0;
+  for (size_t end = 0, start = 0; end != std::string::npos; start = end + 1) {
+    end = run.out.find_first_of("\r\n", start);
+    const std::string piece = run.out.substr(start, end - start);
+    if (piece.find("] ") == std::string::npos || piece.find('%') == std::string::npos) continue;
+    ++drawn;
+    EXPECT_LT(piece.size(), kColumns) << piece;
+  }
+  EXPECT_GT(drawn, 0u);
   const Screen screen = ShowOnScreen(run.out, kColumns);
-  EXPECT_EQ(screen.wrapped, 0) << run.out;
   Strings phases;
   for (const std::string& line : screen.lines) {
-    EXPECT_LT(line.size(), kColumns) << line;
     const size_t bar = line.find(" [");
     if (bar == std::string::npos || line.find("] 100%") == std::string::npos) continue;
     phases.push_back(line.substr(0, bar));
