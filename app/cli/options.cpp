@@ -33,7 +33,7 @@ const std::string_view kUsageText =
     "  --log-dir DIR    with several ports: one log file per port in DIR, named\n"
     "                   after the port and the start time, lines time-stamped\n"
     "                   as with --log (--trace adds the dialogue there)\n"
-    "  -b, --baud RATE      link speed after connecting: 9600, 19200, 38400, 57600 or\n"
+    "  -b, --baud RATE  link speed after connecting: 9600, 19200, 38400, 57600 or\n"
     "                   115200 (default 19200); the port always opens at 19200\n"
     "  --home DIR       the folder that stands in for the program's own: the\n"
     "                   settings file and data/ are read there (default: the\n"
