@@ -32,7 +32,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <map>
+#include <mutex>
+#include <thread>
 #include <tuple>
+#include <utility>
 
 #include "link/serial_backend.h"
 
@@ -283,7 +287,7 @@ class PosixBackend : public SerialBackend {
   explicit PosixBackend(double time_scale) : time_scale_(time_scale) {}
 
   std::unique_ptr<SerialConnection> Open(const std::string& name) override {
-    last_failure_ = {};
+    Record({});
     // Non-blocking so that a port without carrier does not hang the open.
     const int fd = open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return Refused(name, errno, -1);
@@ -295,7 +299,11 @@ class PosixBackend : public SerialBackend {
     return std::make_unique<PosixConnection>(fd, time_scale_, probe);
   }
 
-  PortOpenFailure LastOpenFailure() const override { return last_failure_; }
+  PortOpenFailure LastOpenFailure() const override {
+    const std::lock_guard<std::mutex> lock(failures_mutex_);
+    const auto found = failures_.find(std::this_thread::get_id());
+    return found == failures_.end() ? PortOpenFailure{} : found->second;
+  }
 
   // On-board UARTs first, then USB adapters, then USB modems (CDC ACM), each
   // in numeric order (ttyS2 before ttyS10).
@@ -322,12 +330,19 @@ class PosixBackend : public SerialBackend {
  private:
   std::unique_ptr<SerialConnection> Refused(const std::string& name, int error, int fd) {
     if (fd >= 0) close(fd);
-    last_failure_ = DescribeOpenError(name, error);
+    Record(DescribeOpenError(name, error));
     return nullptr;
   }
 
   double time_scale_;
-  PortOpenFailure last_failure_;
+  // Per thread: several ports may be opened at once, each asking about its own.
+  void Record(PortOpenFailure failure) {
+    const std::lock_guard<std::mutex> lock(failures_mutex_);
+    failures_[std::this_thread::get_id()] = std::move(failure);
+  }
+
+  mutable std::mutex failures_mutex_;
+  std::map<std::thread::id, PortOpenFailure> failures_;
 };
 
 }  // namespace

@@ -7,6 +7,10 @@
 #include <windows.h>
 
 #include <array>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <utility>
 
 #include "link/serial_backend.h"
 
@@ -146,18 +150,22 @@ PortOpenFailure DescribeOpenError(DWORD error) {
 class Win32Backend : public SerialBackend {
  public:
   std::unique_ptr<SerialConnection> Open(const std::string& name) override {
-    last_failure_ = {};
+    Record({});
     // Share mode 0: the open fails while any other program holds the port.
     HANDLE handle = CreateFileA(DevicePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-      last_failure_ = DescribeOpenError(GetLastError());
+      Record(DescribeOpenError(GetLastError()));
       return nullptr;
     }
     return std::make_unique<Win32Connection>(handle);
   }
 
-  PortOpenFailure LastOpenFailure() const override { return last_failure_; }
+  PortOpenFailure LastOpenFailure() const override {
+    const std::lock_guard<std::mutex> lock(failures_mutex_);
+    const auto found = failures_.find(std::this_thread::get_id());
+    return found == failures_.end() ? PortOpenFailure{} : found->second;
+  }
 
   std::vector<std::string> CandidatePortNames() override {
     std::vector<std::string> names;
@@ -166,7 +174,14 @@ class Win32Backend : public SerialBackend {
   }
 
  private:
-  PortOpenFailure last_failure_;
+  // Per thread: several ports may be opened at once, each asking about its own.
+  void Record(PortOpenFailure failure) {
+    const std::lock_guard<std::mutex> lock(failures_mutex_);
+    failures_[std::this_thread::get_id()] = std::move(failure);
+  }
+
+  mutable std::mutex failures_mutex_;
+  std::map<std::thread::id, PortOpenFailure> failures_;
 };
 
 }  // namespace
