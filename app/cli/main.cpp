@@ -53,6 +53,20 @@ bool ChooseOnlyAdapter(SerialBackend& backend, std::string* port) {
   return !port->empty();
 }
 
+// --all-ports: the USB serial adapters as --list-ports finds them. They are
+// not probed here: one that is busy fails at its open, reported on its line.
+bool TakeAllAdapters(std::vector<std::string>* names) {
+  const std::vector<SerialPortInfo> ports = FindSerialPorts(PortRoots{});
+  for (const SerialPortInfo& port : ports) {
+    if (port.usb) names->push_back(port.name);
+  }
+  if (names->empty()) {
+    Print(stderr, PortListing(ports));
+    Complain("--all-ports: no USB serial adapter found");
+  }
+  return !names->empty();
+}
+
 // A home folder that cannot be listed would only show up later as a missing
 // catalogue; saying so at once names the real cause.
 bool IsReadableFolder(const std::string& folder) {
@@ -93,7 +107,7 @@ int RunMode(const CliOptions& options, SerialBackend& backend, Clock& clock, std
   // A run that may write flash is never ended by a closed pipe or terminal;
   // an interrupt ends it in order.
   CatchInterrupts();
-  if (options.ports.size() > 1) {
+  if (UpdatesSeveral(options)) {
     WarnOfScaledTime(session.err());
     const int status = UpdateSeveralInstruments(options, session);
     DiscardLanguageImage(session.app().image_builder, session.app().paths);
@@ -105,11 +119,11 @@ int RunMode(const CliOptions& options, SerialBackend& backend, Clock& clock, std
 
 int UpdateInstrument(const CliOptions& options, SerialBackend& backend, Clock& clock) {
   // Several ports log to --log-dir, one file each, the dialogue too with --trace.
-  if (options.ports.size() > 1 && (options.info || options.verify || !options.log_path.empty())) {
+  if (UpdatesSeveral(options) && (options.info || options.verify || !options.log_path.empty())) {
     Complain("--info, --verify and --log take one --port (several ports: --log-dir)");
     return kExitUsage;
   }
-  if (options.ports.size() > 1 && options.trace && options.log_dir.empty()) {
+  if (UpdatesSeveral(options) && options.trace && options.log_dir.empty()) {
     Complain("--trace with several ports needs --log-dir");
     return kExitUsage;
   }
@@ -150,6 +164,8 @@ int Main(const std::vector<std::string>& args) {
     return kExitUsage;
   }
   CliOptions chosen = options;
+  if (chosen.all_ports && !TakeAllAdapters(&chosen.ports)) return kExitUsage;
+  if (chosen.all_ports) chosen.port = chosen.ports.front();
   if (chosen.port.empty()) {
     if (!ChooseOnlyAdapter(*backend, &chosen.port)) return kExitUsage;
     chosen.ports = {chosen.port};

@@ -30,6 +30,8 @@ const std::string_view kUsageText =
     "                   are updated at once, after one confirmation for all (which\n"
     "                   also accepts each port's retry offer); a summary table\n"
     "                   ends the run, exit status 0 only when every one succeeded\n"
+    "  --all-ports      every USB serial adapter that --list-ports shows, updated\n"
+    "                   at once as with several --port\n"
     "  --log-dir DIR    with several ports: one log file per port in DIR, named\n"
     "                   after the port and the start time, lines time-stamped\n"
     "                   as with --log (--trace adds the dialogue there)\n"
@@ -133,6 +135,7 @@ class Parser {
     if (name == "--skip-unchanged") return Once(name, name) && Set(options_.skip_unchanged);
     if (name == "--fast") return Once(name, name) && Set(options_.fast);
     if (name == "--list-ports") return Set(options_.list_ports);
+    if (name == "--all-ports") return Once(name, name) && Set(options_.all_ports);
     if (name == "--help") return Set(options_.help);
     if (name == "--version") return Set(options_.version);
     if (name == "--info" || name == "--verify") return Mode(name);
@@ -229,7 +232,8 @@ class Parser {
 
 bool IsSwitch(const std::string& name) {
   return name == "--yes" || name == "--skip-unchanged" || name == "--fast" ||
-         name == "--list-ports" || name == "--help" || name == "--version" ||
+         name == "--list-ports" || name == "--all-ports" || name == "--help" ||
+         name == "--version" ||
          std::find(kModeSwitches.begin(), kModeSwitches.end(), name) != kModeSwitches.end() ||
          std::any_of(kOptionFlags.begin(), kOptionFlags.end(),
                      [&](const OptionFlag& flag) { return flag.name == name; });
@@ -280,8 +284,13 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* options,
     }
     if (!parser.Valued(name, *value)) return false;
   }
-  if (!options->log_dir.empty() && options->ports.size() < 2) {
-    return parser.Fail("--log-dir: only with several ports at once (--port given more than once)");
+  if (options->all_ports && !options->ports.empty()) {
+    return parser.Fail("--all-ports conflicts with --port");
+  }
+  if (!options->log_dir.empty() && !UpdatesSeveral(*options)) {
+    return parser.Fail(
+        "--log-dir: only with several ports at once (--port given more than once, or "
+        "--all-ports)");
   }
   return true;
 }

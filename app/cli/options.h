@@ -29,9 +29,10 @@ struct CliOptions {
   // Every --port in order (port is the first); more than one updates the
   // instruments on all of them at once.
   std::vector<std::string> ports;
-  std::string log_dir;  // --log-dir: one log file per port there
-  int32_t baud = 0;     // 0: the baud list's default
-  std::string home;     // empty: the executable's own folder
+  std::string log_dir;     // --log-dir: one log file per port there
+  bool all_ports = false;  // --all-ports: every USB serial adapter found, at once
+  int32_t baud = 0;        // 0: the baud list's default
+  std::string home;        // empty: the executable's own folder
   // --lang in order; when not empty they replace all four slots of the
   // settings file (slots not given are "None").
   std::vector<std::string> languages;
@@ -58,6 +59,11 @@ struct CliOptions {
 
 extern const std::string_view kUsageText;
 extern const std::string_view kVersionText;
+
+// Several instruments at once: more than one --port, or --all-ports.
+inline bool UpdatesSeveral(const CliOptions& options) {
+  return options.ports.size() > 1 || options.all_ports;
+}
 
 // Parses the arguments after the program name ("--name value" or
 // "--name=value"). False with one line in *problem on a usage error: an

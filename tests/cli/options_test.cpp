@@ -75,6 +75,11 @@ TEST(CliOptions, SeveralPortsAreKeptInOrderWithTheFirstAsThePort) {
   EXPECT_EQ(options.port, "/dev/ttyUSB1");
   EXPECT_EQ(options.ports, (Strings{"/dev/ttyUSB1", "/dev/ttyUSB0", "COM3"}));
   EXPECT_EQ(options.log_dir, "logs");
+  EXPECT_FALSE(options.all_ports);
+
+  ASSERT_TRUE(ParseCliOptions({"--all-ports", "--log-dir", "logs"}, &options, &problem)) << problem;
+  EXPECT_TRUE(options.all_ports && UpdatesSeveral(options));
+  EXPECT_EQ(options.ports, Strings{});
 }
 
 TEST(CliOptions, UsageErrorsSayWhatIsWrongInOneLine) {
@@ -100,8 +105,11 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrongInOneLine) {
         "--lang", "Italiano"},
        "--lang Italiano: at most four languages (boot, second, third, fourth)"},
       {{"--port", "a", "--port", "b", "--port=a"}, "--port a given twice"},
+      {{"--all-ports", "--port", "a"}, "--all-ports conflicts with --port"},
+      {{"--all-ports", "--all-ports"}, "--all-ports given twice"},
       {{"--port", "a", "--log-dir", "logs"},
-       "--log-dir: only with several ports at once (--port given more than once)"},
+       "--log-dir: only with several ports at once (--port given more than once, or "
+       "--all-ports)"},
       {{"--baud", "9600", "--baud=9600"}, "--baud given twice"},
       {{"--yes", "--yes"}, "--yes given twice"},
       {{"--firmware", "--no-firmware"}, "--no-firmware conflicts with --firmware given before"},
