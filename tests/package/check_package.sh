@@ -211,10 +211,11 @@ check_windows() { # windows-build-dir native-build-dir
 # The native r7700-update on the unpacked folder: no numbered message at
 # start-up (settings file found, catalogue read, every language of the
 # settings file in it); the run then stops at the language files, which the
-# package leaves to the firmware release.
+# package leaves to the firmware release. The firmware image is left out of
+# the run because its absence would stop it before the languages are read.
 starts_without_message() { # native-build-dir folder out-dir
   local status=0
-  "$1/app/cli/r7700-update" --home "$2" --port "$3/no-such-port" --yes \
+  "$1/app/cli/r7700-update" --home "$2" --port "$3/no-such-port" --yes --no-firmware \
     >"$3/start.out" 2>"$3/start.err" || status=$?
   if ((status == 2)) && grep -qxF "Error!: Error building the languages!" "$3/start.err" &&
     ! grep -qE '^(ERROR|WARNING):' "$3/start.err" &&
