@@ -25,9 +25,11 @@
 #include <cstring>
 #include <string>
 
+#include "bench/time_scale_argument.h"
 #include "dialogue/connection.h"
 #include "download/firmware_download.h"
 #include "languages/language_download.h"
+#include "link/forwarding_connection.h"
 #include "link/memory_window.h"
 #include "sim/instrument.h"
 #include "sim/sim_backend.h"
@@ -57,34 +59,23 @@ class CountingClock : public Clock {
 };
 
 // Counts the bytes that cross the port in either direction.
-class CountingConnection : public SerialConnection {
+class CountingConnection : public ForwardingConnection {
  public:
-  explicit CountingConnection(SerialConnection& inner) : inner_(inner) {}
-  bool RequestQueues(uint32_t rx_bytes, uint32_t tx_bytes) override {
-    return inner_.RequestQueues(rx_bytes, tx_bytes);
-  }
-  void Purge() override { inner_.Purge(); }
-  void SetTimeouts(const PortTimeouts& timeouts) override { inner_.SetTimeouts(timeouts); }
-  void ConfigureLine(int32_t baud) override { inner_.ConfigureLine(baud); }
-  void SetBaud(int32_t baud) override { inner_.SetBaud(baud); }
-  void RaiseLines() override { inner_.RaiseLines(); }
+  explicit CountingConnection(SerialConnection& inner) : ForwardingConnection(inner) {}
   uint32_t WriteSome(const uint8_t* data, uint32_t length) override {
-    const uint32_t n = inner_.WriteSome(data, length);
+    const uint32_t n = ForwardingConnection::WriteSome(data, length);
     sent_ += n;
     return n;
   }
-  void Flush() override { inner_.Flush(); }
   uint32_t ReadSome(uint8_t* buffer, uint32_t count) override {
-    const uint32_t n = inner_.ReadSome(buffer, count);
+    const uint32_t n = ForwardingConnection::ReadSome(buffer, count);
     received_ += n;
     return n;
   }
-  void ClearError() override { inner_.ClearError(); }
   uint64_t sent() const { return sent_; }
   uint64_t received() const { return received_; }
 
  private:
-  SerialConnection& inner_;
   uint64_t sent_ = 0;
   uint64_t received_ = 0;
 };
@@ -181,23 +172,6 @@ void RunDownload(benchmark::State& state, const BenchSettings& settings, Downloa
   }
 }
 
-bool TakeTimeScale(int& argc, char** argv, double* scale) {
-  static constexpr const char* kFlag = "--time-scale=";
-  for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], kFlag, std::strlen(kFlag)) != 0) continue;
-    std::string problem;
-    *scale = ParseTimeScale(argv[i] + std::strlen(kFlag), &problem);
-    if (!problem.empty()) {
-      std::fprintf(stderr, "download_bench: %s\n", problem.c_str());
-      return false;
-    }
-    for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
-    --argc;
-    break;
-  }
-  return true;
-}
-
 }  // namespace
 }  // namespace r7700
 
@@ -206,7 +180,9 @@ int main(int argc, char** argv) {
   std::string problem;
   BenchSettings settings;
   settings.time_scale = TimeScaleFromEnvironment(&problem);
-  if (!problem.empty() || !TakeTimeScale(argc, argv, &settings.time_scale)) return 64;
+  if (!problem.empty() ||
+      !TakeTimeScaleArgument(argc, argv, "download_bench", &settings.time_scale))
+    return 64;
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 64;
 

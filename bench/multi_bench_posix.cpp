@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "app/cli/bench_run.h"
+#include "bench/time_scale_argument.h"
 #include "download/firmware_download.h"
 #include "languages/image_builder.h"
 #include "link/serial_port.h"
@@ -106,23 +107,6 @@ void UpdateAtOnce(benchmark::State& state, BenchSettings& settings) {
   }
 }
 
-bool TakeTimeScale(int& argc, char** argv, double* scale) {
-  static constexpr const char* kFlag = "--time-scale=";
-  for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], kFlag, std::strlen(kFlag)) != 0) continue;
-    std::string problem;
-    *scale = ParseTimeScale(argv[i] + std::strlen(kFlag), &problem);
-    if (!problem.empty()) {
-      std::fprintf(stderr, "multi_bench: %s\n", problem.c_str());
-      return false;
-    }
-    for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
-    --argc;
-    break;
-  }
-  return true;
-}
-
 }  // namespace
 }  // namespace r7700::cli
 
@@ -132,7 +116,8 @@ int main(int argc, char** argv) {
   std::string problem;
   BenchSettings settings;
   settings.time_scale = TimeScaleFromEnvironment(&problem);
-  if (!problem.empty() || !TakeTimeScale(argc, argv, &settings.time_scale)) return 64;
+  if (!problem.empty() || !TakeTimeScaleArgument(argc, argv, "multi_bench", &settings.time_scale))
+    return 64;
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 64;
 

@@ -14,16 +14,16 @@ void CancellableClock::Sleep(uint32_t ms) {
 
 uint32_t CancellableConnection::WriteSome(const uint8_t* data, uint32_t length) {
   if (cancelled()) return 0;
-  return inner_.WriteSome(data, length);
+  return ForwardingConnection::WriteSome(data, length);
 }
 
 void CancellableConnection::Flush() {
-  if (!cancelled()) inner_.Flush();
+  if (!cancelled()) ForwardingConnection::Flush();
 }
 
 uint32_t CancellableConnection::ReadSome(uint8_t* buffer, uint32_t count) {
   if (cancelled()) return 0;
-  return inner_.ReadSome(buffer, count);
+  return ForwardingConnection::ReadSome(buffer, count);
 }
 
 }  // namespace r7700

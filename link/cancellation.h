@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "link/clock.h"
-#include "link/serial_backend.h"
+#include "link/forwarding_connection.h"
 
 namespace r7700 {
 
@@ -40,28 +40,18 @@ class CancellableClock : public Clock {
 // Passes everything through to the inner port until the flag is set; from
 // then on writes send nothing and reads return at once with nothing, while
 // settings and closing still reach the port. No flag: never set.
-class CancellableConnection : public SerialConnection {
+class CancellableConnection : public ForwardingConnection {
  public:
   CancellableConnection(SerialConnection& inner, const CancelFlag* cancel)
-      : inner_(inner), cancel_(cancel) {}
+      : ForwardingConnection(inner), cancel_(cancel) {}
 
-  bool RequestQueues(uint32_t rx_bytes, uint32_t tx_bytes) override {
-    return inner_.RequestQueues(rx_bytes, tx_bytes);
-  }
-  void Purge() override { inner_.Purge(); }
-  void SetTimeouts(const PortTimeouts& timeouts) override { inner_.SetTimeouts(timeouts); }
-  void ConfigureLine(int32_t baud) override { inner_.ConfigureLine(baud); }
-  void SetBaud(int32_t baud) override { inner_.SetBaud(baud); }
-  void RaiseLines() override { inner_.RaiseLines(); }
   uint32_t WriteSome(const uint8_t* data, uint32_t length) override;
   void Flush() override;
   uint32_t ReadSome(uint8_t* buffer, uint32_t count) override;
-  void ClearError() override { inner_.ClearError(); }
 
  private:
   bool cancelled() const { return IsCancelled(cancel_); }
 
-  SerialConnection& inner_;
   const CancelFlag* cancel_;
 };
 

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "dialogue/command_link.h"
+#include "link/forwarding_connection.h"
 
 namespace r7700::cli {
 namespace {
@@ -12,25 +13,15 @@ constexpr int kAddressBytes = 4;
 
 // Reads the bytes written as lines and frames, and the bytes read as lines,
 // one acknowledgement byte answering the frame before it.
-class TracedConnection : public SerialConnection {
+class TracedConnection : public ForwardingConnection {
  public:
+  // The base keeps a reference to the port that owned_ then holds.
   TracedConnection(std::unique_ptr<SerialConnection> inner, RunEvents& events)
-      : inner_(std::move(inner)), events_(events) {}
+      : ForwardingConnection(*inner), owned_(std::move(inner)), events_(events) {}
   ~TracedConnection() override { EndReceivedLine(); }
 
-  bool RequestQueues(uint32_t rx_bytes, uint32_t tx_bytes) override {
-    return inner_->RequestQueues(rx_bytes, tx_bytes);
-  }
-  void Purge() override { inner_->Purge(); }
-  void SetTimeouts(const PortTimeouts& timeouts) override { inner_->SetTimeouts(timeouts); }
-  void ConfigureLine(int32_t baud) override { inner_->ConfigureLine(baud); }
-  void SetBaud(int32_t baud) override { inner_->SetBaud(baud); }
-  void RaiseLines() override { inner_->RaiseLines(); }
-  void Flush() override { inner_->Flush(); }
-  void ClearError() override { inner_->ClearError(); }
-
   uint32_t WriteSome(const uint8_t* data, uint32_t length) override {
-    const uint32_t written = inner_->WriteSome(data, length);
+    const uint32_t written = ForwardingConnection::WriteSome(data, length);
     // A reply line cut off by a time limit ends where the next command begins.
     if (written > 0) EndReceivedLine();
     for (uint32_t i = 0; i < written; ++i) Sent(data[i]);
@@ -38,7 +29,7 @@ class TracedConnection : public SerialConnection {
   }
 
   uint32_t ReadSome(uint8_t* buffer, uint32_t count) override {
-    const uint32_t got = inner_->ReadSome(buffer, count);
+    const uint32_t got = ForwardingConnection::ReadSome(buffer, count);
     for (uint32_t i = 0; i < got; ++i) Received(buffer[i]);
     return got;
   }
@@ -105,7 +96,7 @@ class TracedConnection : public SerialConnection {
     received_line_.clear();
   }
 
-  std::unique_ptr<SerialConnection> inner_;
+  std::unique_ptr<SerialConnection> owned_;
   RunEvents& events_;
   std::string sent_line_;
   std::string received_line_;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dialogue/loader_verification.h"
+#include "link/forwarding_connection.h"
 #include "link/text_format.h"
 #include "tests/dialogue/scripted_line.h"
 #include "tests/dialogue/sim_rig.h"
@@ -132,26 +133,10 @@ TEST(Connection, BatteryPowerStopsBeforeTheWakeUp) {
 
 // Passes everything through but never changes the PC end's speed: the
 // monitor moves to the new speed alone.
-class StuckSpeed : public SerialConnection {
+class StuckSpeed : public ForwardingConnection {
  public:
-  explicit StuckSpeed(SerialConnection& inner) : inner_(inner) {}
-  bool RequestQueues(uint32_t rx, uint32_t tx) override { return inner_.RequestQueues(rx, tx); }
-  void Purge() override { inner_.Purge(); }
-  void SetTimeouts(const PortTimeouts& timeouts) override { inner_.SetTimeouts(timeouts); }
-  void ConfigureLine(int32_t baud) override { inner_.ConfigureLine(baud); }
+  explicit StuckSpeed(SerialConnection& inner) : ForwardingConnection(inner) {}
   void SetBaud(int32_t) override {}
-  void RaiseLines() override { inner_.RaiseLines(); }
-  uint32_t WriteSome(const uint8_t* data, uint32_t length) override {
-    return inner_.WriteSome(data, length);
-  }
-  void Flush() override { inner_.Flush(); }
-  uint32_t ReadSome(uint8_t* buffer, uint32_t count) override {
-    return inner_.ReadSome(buffer, count);
-  }
-  void ClearError() override { inner_.ClearError(); }
-
- private:
-  SerialConnection& inner_;
 };
 
 TEST(Connection, NoPromptAtTheNewSpeed) {

@@ -1,0 +1,40 @@
+// The base of every port wrapper (tracing, cancelling, counting): each call
+// goes to the inner port unless the wrapper overrides it, so a wrapper
+// states only what it changes.
+#pragma once
+
+#include <cstdint>
+
+#include "link/serial_backend.h"
+
+namespace r7700 {
+
+class ForwardingConnection : public SerialConnection {
+ public:
+  explicit ForwardingConnection(SerialConnection& inner) : inner_(inner) {}
+
+  bool RequestQueues(uint32_t rx_bytes, uint32_t tx_bytes) override {
+    return inner_.RequestQueues(rx_bytes, tx_bytes);
+  }
+  void Purge() override { inner_.Purge(); }
+  void SetTimeouts(const PortTimeouts& timeouts) override { inner_.SetTimeouts(timeouts); }
+  void ConfigureLine(int32_t baud) override { inner_.ConfigureLine(baud); }
+  void SetBaud(int32_t baud) override { inner_.SetBaud(baud); }
+  void RaiseLines() override { inner_.RaiseLines(); }
+  uint32_t WriteSome(const uint8_t* data, uint32_t length) override {
+    return inner_.WriteSome(data, length);
+  }
+  void Flush() override { inner_.Flush(); }
+  uint32_t ReadSome(uint8_t* buffer, uint32_t count) override {
+    return inner_.ReadSome(buffer, count);
+  }
+  void ClearError() override { inner_.ClearError(); }
+
+ protected:
+  SerialConnection& inner() { return inner_; }
+
+ private:
+  SerialConnection& inner_;
+};
+
+}  // namespace r7700
