@@ -2,8 +2,10 @@
 // USB adapters) and on pseudo-terminals, where the simulated instrument
 // listens. The Windows port settings are mapped as follows:
 //   exclusive open       O_NOCTTY | O_NONBLOCK, then TIOCEXCL; root passes
-//                        TIOCEXCL on Linux, so an flock() on the descriptor
-//                        also refuses a port another process of ours holds
+//                        another program's TIOCEXCL on Linux, so a port whose
+//                        flag is already set (TIOCGEXCL) is busy, and an
+//                        flock() on the descriptor also refuses a port
+//                        another process of ours holds
 //   queue sizes          no such setting: accepted and ignored
 //   8N1, binary, NULs    raw mode, CS8, no parity, one stop bit
 //   no flow control      IXON/IXOFF/IXANY and CRTSCTS off; CLOCAL | CREAD on
@@ -84,7 +86,8 @@ class PosixConnection : public SerialConnection {
 
   ~PosixConnection() override {
     // Leave the tty as another program expects to find it: its own settings
-    // back (speed, echo, line discipline), not exclusive, not locked.
+    // back (speed, echo, line discipline), not exclusive, not locked. The
+    // exclusive flag cleared here is ours: Open refuses a port that had one.
     tcsetattr(fd_, TCSANOW, &original_);
     ioctl(fd_, TIOCNXCL);
     flock(fd_, LOCK_UN);
@@ -254,6 +257,13 @@ std::string AllowedGroup(const std::string& name) {
   return found->gr_name;
 }
 
+// True when the tty's exclusive flag is set; a kernel that cannot tell
+// (before TIOCGEXCL) leaves the question to TIOCEXCL alone.
+bool HeldExclusively(int fd) {
+  int exclusive = 0;
+  return ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+}
+
 PortOpenFailure DescribeOpenError(const std::string& name, int error) {
   PortOpenFailure failure;
   failure.reason = std::strerror(error);
@@ -293,9 +303,12 @@ class PosixBackend : public SerialBackend {
     if (fd < 0) return Refused(name, errno, -1);
     termios probe{};
     if (!isatty(fd) || tcgetattr(fd, &probe) != 0) return Refused(name, ENOTTY, fd);
-    if (ioctl(fd, TIOCEXCL) != 0) return Refused(name, errno, fd);
-    // Held by another process of ours, which TIOCEXCL does not stop for root.
+    // Root gets past another program's TIOCEXCL; the flag still tells. Both
+    // checks come before TIOCEXCL, so a refused open leaves no flag of ours
+    // behind on a port someone else holds.
+    if (HeldExclusively(fd)) return Refused(name, EBUSY, fd);
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) return Refused(name, EBUSY, fd);
+    if (ioctl(fd, TIOCEXCL) != 0) return Refused(name, errno, fd);
     return std::make_unique<PosixConnection>(fd, time_scale_, probe);
   }
 

@@ -2,6 +2,7 @@
 // folder, whose device nodes are real ptys; and why an open fails.
 #include <fcntl.h>
 #include <grp.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -112,6 +113,7 @@ TEST(PortList, ListsEveryPortWithItsDescriptionAndChoosesOnlyTheOneAdapter) {
     std::string name;
     std::vector<FakePort> ports;
     std::string busy;     // a tty the test holds open
+    std::string held;     // a tty another program holds with TIOCEXCL alone
     std::string listing;  // $ stands for the fake /dev
     std::string note;
     std::string chosen;
@@ -122,6 +124,7 @@ TEST(PortList, ListsEveryPortWithItsDescriptionAndChoosesOnlyTheOneAdapter) {
        {},
        "",
        "",
+       "",
        "no serial port found (is the USB serial adapter plugged in?)",
        "",
        "no USB serial adapter found; name the port with --port"},
@@ -129,6 +132,7 @@ TEST(PortList, ListsEveryPortWithItsDescriptionAndChoosesOnlyTheOneAdapter) {
        {{"ttyS0", "serial", true, "", "4"},
         {"ttyS1", "serial", true, "", "0"},
         {"ttyUSB0", kFtdi, true, "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", ""}},
+       "",
        "",
        "$/ttyUSB0  free  USB 0403:6001, FTDI FT232R_USB_UART, serial A50285BI, driver ftdi_sio\n"
        "    $/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0\n"
@@ -145,6 +149,7 @@ TEST(PortList, ListsEveryPortWithItsDescriptionAndChoosesOnlyTheOneAdapter) {
         {"ttyACM0", "2341 0043 Arduino Uno 7543 cdc_acm", true, "", ""},
         {"ttyS0", "serial", true, "", "4"}},
        "$/ttyUSB2",
+       "",
        "$/ttyUSB2  busy  USB 0403:6001, FTDI FT232R_USB_UART, serial A50285BI, driver ftdi_sio\n"
        "$/ttyUSB3  missing (No such file or directory)  USB 0403:6001, FTDI "
        "FT232R_USB_UART, serial A50285BI, driver ftdi_sio\n"
@@ -155,6 +160,16 @@ TEST(PortList, ListsEveryPortWithItsDescriptionAndChoosesOnlyTheOneAdapter) {
        "",
        "",
        "4 USB serial adapters found; name one with --port"},
+      // Busy for root too, and the other program's flag survives the probe.
+      {"held-elsewhere",
+       {{"ttyUSB0", kFtdi, true, "", ""}},
+       "",
+       "$/ttyUSB0",
+       "$/ttyUSB0  busy  USB 0403:6001, FTDI FT232R_USB_UART, serial A50285BI, driver ftdi_sio\n",
+       "no port can be opened: busy",
+       "$/ttyUSB0",
+       "using $/ttyUSB0, the only USB serial adapter (USB 0403:6001, FTDI FT232R_USB_UART, "
+       "serial A50285BI, driver ftdi_sio)"},
   };
   std::unique_ptr<SerialBackend> backend = MakePlatformSerialBackend(1.0);
   for (const Case& c : cases) {
@@ -169,6 +184,10 @@ TEST(PortList, ListsEveryPortWithItsDescriptionAndChoosesOnlyTheOneAdapter) {
     };
     std::unique_ptr<SerialConnection> held;
     if (!c.busy.empty()) held = backend->Open(expand(c.busy));
+    const int other = c.held.empty() ? -1 : open(expand(c.held).c_str(), O_RDWR | O_NOCTTY);
+    if (other >= 0) {
+      ASSERT_EQ(ioctl(other, TIOCEXCL), 0);
+    }
 
     std::vector<SerialPortInfo> ports = FindSerialPorts(machine.roots());
     ProbePorts(*backend, ports);
@@ -177,6 +196,12 @@ TEST(PortList, ListsEveryPortWithItsDescriptionAndChoosesOnlyTheOneAdapter) {
     const PortChoice choice = ChoosePort(ports);
     EXPECT_EQ(choice.port, expand(c.chosen));
     EXPECT_EQ(choice.why, expand(c.why));
+    if (other >= 0) {
+      int exclusive = 0;
+      EXPECT_EQ(ioctl(other, TIOCGEXCL, &exclusive), 0);
+      EXPECT_EQ(exclusive, 1);
+      close(other);
+    }
   }
 }
 

@@ -2,6 +2,7 @@
 // where the instrument would be, the port code opens the slave by name.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -192,6 +193,30 @@ TEST_F(PosixSerialTest, ASecondOpenIsRefusedUntilThePortIsClosed) {
             "Cannot open COM port " + pty_.slave_name() + " !\nError nr.: 104");
   EXPECT_TRUE(ClosePort(port_));
   EXPECT_NE(backend_->Open(pty_.slave_name()), nullptr);
+}
+
+// Another program holding the port with TIOCEXCL alone, no lock: busy even
+// for root, which passes TIOCEXCL; the line keeps its settings and the flag
+// is still set afterwards.
+TEST(PosixSerialBackend, APortHeldExclusivelyElsewhereIsBusyAndKeepsItsFlag) {
+  Pty pty;
+  ASSERT_FALSE(pty.slave_name().empty());
+  const int other = open(pty.slave_name().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(ioctl(other, TIOCEXCL), 0);
+  auto backend = MakePlatformSerialBackend(kTestTimeScale);
+  MemoryWindow window;
+  EXPECT_EQ(OpenPort(*backend, window, pty.slave_name(), 115200), nullptr);
+  EXPECT_EQ(backend->LastOpenFailure().problem, PortProblem::kBusy);
+  ASSERT_EQ(window.boxes().size(), 1u);
+  EXPECT_EQ(window.boxes()[0].text,
+            "Cannot open COM port " + pty.slave_name() + " !\nError nr.: 104");
+  int exclusive = 0;
+  ASSERT_EQ(ioctl(other, TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 1);
+  const termios settings = pty.MasterSettings();
+  EXPECT_NE(cfgetospeed(&settings), static_cast<speed_t>(B115200));
+  close(other);
 }
 
 TEST(PosixSerialBackend, WriteThatNobodyReadsEnds) {
