@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "app/cli/bench_run.h"
+#include "app/cli/several/port_runs.h"
 #include "bench/time_scale_argument.h"
 #include "download/firmware_download.h"
 #include "languages/image_builder.h"
@@ -71,7 +71,7 @@ void UpdateAtOnce(benchmark::State& state, BenchSettings& settings) {
     }
     RealClock clock(settings.time_scale);
     std::unique_ptr<SerialBackend> backend = MakePlatformSerialBackend(settings.time_scale);
-    const BenchJob job{
+    const PortRunsJob job{
         *backend, clock, kBenchBaud, {}, settings.firmware_path, settings.language_path,
         true,     true,  {}};
     std::FILE* quiet = std::fopen("/dev/null", "w");

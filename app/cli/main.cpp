@@ -11,12 +11,12 @@
 #include <system_error>
 #include <vector>
 
-#include "app/cli/console.h"
-#include "app/cli/modes.h"
-#include "app/cli/options.h"
+#include "app/cli/command_line/options.h"
+#include "app/cli/modes/modes.h"
 #include "app/cli/port_list.h"
 #include "app/cli/session.h"
-#include "app/cli/several_ports.h"
+#include "app/cli/several/several_ports.h"
+#include "app/cli/terminal/console.h"
 
 namespace r7700::cli {
 namespace {

@@ -11,15 +11,15 @@
 #include <string>
 
 #include "app/app_state.h"
+#include "app/cli/command_line/options.h"
 #include "app/cli/explained_opens.h"
-#include "app/cli/json_events.h"
-#include "app/cli/log_file.h"
-#include "app/cli/observed_window.h"
-#include "app/cli/options.h"
-#include "app/cli/run_events.h"
-#include "app/cli/terminal_window.h"
-#include "app/cli/traced_serial.h"
-#include "app/cli/transfer_tally.h"
+#include "app/cli/report/json_events.h"
+#include "app/cli/report/log_file.h"
+#include "app/cli/report/observed_window.h"
+#include "app/cli/report/run_events.h"
+#include "app/cli/report/traced_serial.h"
+#include "app/cli/report/transfer_tally.h"
+#include "app/cli/terminal/terminal_window.h"
 
 namespace r7700::cli {
 

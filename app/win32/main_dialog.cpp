@@ -2,10 +2,10 @@
 
 #include <commctrl.h>
 
-#include "app/controls.h"
 #include "app/language_lists.h"
 #include "app/resources/resource.h"
 #include "app/startup.h"
+#include "app/win32/controls.h"
 #include "app/win32/help.h"
 #include "app/win32/window_placement.h"
 #include "link/error_report.h"

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "app/controls.h"
 #include "app/resources/resource.h"
+#include "app/win32/controls.h"
 #include "link/memory_window.h"
 
 namespace r7700 {

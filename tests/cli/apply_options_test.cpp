@@ -1,4 +1,4 @@
-#include "app/cli/apply_options.h"
+#include "app/cli/command_line/apply_options.h"
 
 #include <gtest/gtest.h>
 

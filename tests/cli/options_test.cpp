@@ -1,4 +1,4 @@
-#include "app/cli/options.h"
+#include "app/cli/command_line/options.h"
 
 #include <gtest/gtest.h>
 

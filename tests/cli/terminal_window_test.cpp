@@ -1,4 +1,4 @@
-#include "app/cli/terminal_window.h"
+#include "app/cli/terminal/terminal_window.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/cli/modes.h"
+#include "app/cli/modes/modes.h"
 #include "app/cli/session.h"
 #include "sim/instrument.h"
 #include "sim/sim_backend.h"

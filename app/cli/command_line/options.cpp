@@ -1,0 +1,309 @@
+#include "app/cli/command_line/options.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <map>
+
+#include "languages/catalogue.h"
+#include "link/serial_port.h"
+
+namespace r7700::cli {
+
+const std::string_view kUsageText =
+    "usage: r7700-update [--port NAME] [--baud RATE] [--home DIR] [--lang NAME]... [--yes]\n"
+    "                    [--firmware|--no-firmware] [--languages|--no-languages]\n"
+    "                    [--boot-sector|--no-boot-sector]\n"
+    "                    [--erase-user-flash|--no-erase-user-flash]\n"
+    "                    [--boot-from flash|ramcard] [--skip-unchanged] [--fast]\n"
+    "                    [--list-ports] [--help] [--version]\n"
+    "                    [--info|--verify] [--json] [--log FILE] [--trace]\n"
+    "\n"
+    "Updates the firmware and the display languages of an R7700 B/C series OTDR\n"
+    "over a serial line: the same settings files, data folder, run and texts as\n"
+    "the Windows program.\n"
+    "\n"
+    "  -p, --port NAME  the serial port, used as named (/dev/ttyUSB0, COM3, a pty);\n"
+    "                   default: the one USB serial adapter plugged in (with\n"
+    "                   none or several, the ports are listed and nothing sent).\n"
+    "                   Given more than once: the instruments on all these ports\n"
+    "                   are updated at once, after one confirmation for all (which\n"
+    "                   also accepts each port's retry offer); a summary table\n"
+    "                   ends the run, exit status 0 only when every one succeeded\n"
+    "  --all-ports      every USB serial adapter that --list-ports shows, updated\n"
+    "                   at once as with several --port\n"
+    "  --log-dir DIR    with several ports: one log file per port in DIR, named\n"
+    "                   after the port and the start time, lines time-stamped\n"
+    "                   as with --log (--trace adds the dialogue there)\n"
+    "  -b, --baud RATE  link speed after connecting: 9600, 19200, 38400, 57600 or\n"
+    "                   115200 (default 19200); the port always opens at 19200\n"
+    "  --home DIR       the folder that stands in for the program's own: the\n"
+    "                   settings file and data/ are read there (default: the\n"
+    "                   folder of this program)\n"
+    "  --lang NAME      a language of data/lang.cfg; repeat for the boot, second,\n"
+    "                   third and fourth language; \"None\" leaves a slot empty.\n"
+    "                   Given at all, it replaces the four languages of the\n"
+    "                   settings file (slots not given are \"None\"). Unless the\n"
+    "                   boot language is the catalogue's first language, that\n"
+    "                   language is always loaded second.\n"
+    "  -y, --yes        answer Yes to the confirmation and to the retry offer;\n"
+    "                   without it they are asked on the terminal (end of input\n"
+    "                   answers No)\n"
+    "  --firmware, --no-firmware                  download the firmware\n"
+    "  --languages, --no-languages                download the language modules\n"
+    "  --boot-sector, --no-boot-sector            include the boot sector\n"
+    "  --erase-user-flash, --no-erase-user-flash  erase the user flash memory\n"
+    "  --boot-from flash|ramcard                  what the instrument boots from\n"
+    "                   These start from the values of product.ini; with\n"
+    "                   veskotdr.ini the options are fixed and refused.\n"
+    "  --skip-unchanged ask the monitor for the checksums of what the instrument\n"
+    "                   holds first: a download it already has is skipped, else\n"
+    "                   only the 64 KiB sectors that differ (and the marker's)\n"
+    "                   are erased and written; verified as a full download is\n"
+    "  --fast           read each acknowledgement, prompt and checksum as soon as\n"
+    "                   the instrument sends it instead of waiting fixed times;\n"
+    "                   for instruments that pace their replies. If a run with\n"
+    "                   it fails, run again without it\n"
+    "  --info           connect, report what the instrument holds (identity,\n"
+    "                   monitor version, firmware and language markers, the\n"
+    "                   installed languages) and reboot it; nothing is written\n"
+    "  --verify         compare, read-only, what the instrument holds with what\n"
+    "                   the update with the same options would write; exit 4\n"
+    "                   when they differ\n"
+    "  --json           JSON Lines on stdout (events, then a result record);\n"
+    "                   the human output goes to stderr\n"
+    "                   With several ports every record names its \"port\", each\n"
+    "                   port ends with its result record, and a last record\n"
+    "                   without a port gives the exit status of all\n"
+    "  --log FILE       append the status log to FILE, each line time-stamped\n"
+    "  --trace          add every command sent, line received and frame to the\n"
+    "                   log (to stderr without --log)\n"
+    "  --list-ports     list the serial ports (USB adapter, serial number,\n"
+    "                   /dev/serial/by-id name, free, busy or not permitted)\n"
+    "  -h, --help       this text\n"
+    "  -V, --version    the program's version\n"
+    "Each option may be given once (--lang up to four times, --port once per port).\n"
+    "\n"
+    "stdout carries the status log as the run writes it, with LF line ends where\n"
+    "the window shows CR LF; message boxes go to stderr as \"CAPTION: text\", and a\n"
+    "progress bar too when stderr is a terminal. The settings file is never\n"
+    "written.\n"
+    "\n"
+    "Exit status: 0 success, 1 declined at the confirmation, 2 the run failed,\n"
+    "3 start-up failed (its numbered message shown), 4 --verify found a\n"
+    "difference, 64 usage error (nothing sent).\n"
+    "\n"
+    "Environment: R7700_TIME_SCALE multiplies every wait and serial time limit;\n"
+    "it is meant for the simulated instrument only (a real instrument needs 1).\n"
+    "TMP, else TMPDIR (the first that names a folder), else /tmp holds the\n"
+    "temporary language image.\n";
+
+const std::string_view kVersionText = "r7700-update " R7700_VERSION "\n";
+
+namespace {
+
+// A download-option flag: the option it sets, and to what.
+struct OptionFlag {
+  std::string_view name;
+  std::string_view option;  // the positive spelling names the option
+  std::optional<bool> CliOptions::*target;
+  bool value;
+};
+
+constexpr std::array<OptionFlag, 8> kOptionFlags{{
+    {"--languages", "--languages", &CliOptions::download_languages, true},
+    {"--no-languages", "--languages", &CliOptions::download_languages, false},
+    {"--firmware", "--firmware", &CliOptions::download_firmware, true},
+    {"--no-firmware", "--firmware", &CliOptions::download_firmware, false},
+    {"--boot-sector", "--boot-sector", &CliOptions::boot_sector, true},
+    {"--no-boot-sector", "--boot-sector", &CliOptions::boot_sector, false},
+    {"--erase-user-flash", "--erase-user-flash", &CliOptions::erase_user_flash, true},
+    {"--no-erase-user-flash", "--erase-user-flash", &CliOptions::erase_user_flash, false},
+}};
+
+constexpr std::array<std::string_view, 7> kValuedOptions{
+    "--port", "--baud", "--home", "--lang", "--boot-from", "--log-dir", "--log"};
+constexpr std::array<std::string_view, 4> kModeSwitches{"--info", "--verify", "--json", "--trace"};
+constexpr size_t kLinkSpeeds = 5;  // the table's entries before its end marker
+
+class Parser {
+ public:
+  Parser(CliOptions* options, std::string* problem) : options_(*options), problem_(*problem) {}
+
+  bool Switch(const std::string& name) {
+    if (name == "--yes") return Once(name, name) && Set(options_.assume_yes);
+    if (name == "--skip-unchanged") return Once(name, name) && Set(options_.skip_unchanged);
+    if (name == "--fast") return Once(name, name) && Set(options_.fast);
+    if (name == "--list-ports") return Set(options_.list_ports);
+    if (name == "--all-ports") return Once(name, name) && Set(options_.all_ports);
+    if (name == "--help") return Set(options_.help);
+    if (name == "--version") return Set(options_.version);
+    if (name == "--info" || name == "--verify") return Mode(name);
+    if (name == "--json") return Once(name, name) && Set(options_.json);
+    if (name == "--trace") return Once(name, name) && Set(options_.trace);
+    const auto flag = std::find_if(kOptionFlags.begin(), kOptionFlags.end(),
+                                   [&](const OptionFlag& f) { return f.name == name; });
+    if (!Once(std::string(flag->option), name)) return false;
+    options_.*(flag->target) = flag->value;
+    options_.option_flags.push_back(name);
+    return true;
+  }
+
+  bool Valued(const std::string& name, const std::string& value) {
+    if (name == "--lang") return Language(value);
+    if (name == "--port") return Port(value);
+    if (!Once(name, name)) return false;
+    if (name == "--log-dir") {
+      options_.log_dir = value;
+    } else if (name == "--log") {
+      options_.log_path = value;
+    } else if (name == "--home") {
+      options_.home = value;
+    } else if (name == "--baud") {
+      return Baud(value);
+    } else if (value == "flash" || value == "ramcard") {
+      options_.boot_from = value == "flash" ? BootMedium::kFlash : BootMedium::kRamCard;
+      options_.option_flags.push_back(name + " " + value);
+    } else {
+      return Fail("--boot-from " + value + ": use flash or ramcard");
+    }
+    return true;
+  }
+
+  bool Fail(const std::string& problem) {
+    problem_ = problem;
+    return false;
+  }
+
+ private:
+  static bool Set(bool& flag) { return flag = true; }
+
+  // Each option once: a second spelling of it is a contradiction or a slip.
+  bool Once(const std::string& option, const std::string& name) {
+    const auto [it, added] = seen_.emplace(option, name);
+    if (added) return true;
+    if (it->second == name) return Fail(name + " given twice");
+    return Fail(name + " conflicts with " + it->second + " given before");
+  }
+
+  // --info and --verify are two ways of running, not to be combined.
+  bool Mode(const std::string& name) {
+    if (!Once("mode", name)) return false;
+    return Set(name == "--info" ? options_.info : options_.verify);
+  }
+
+  bool Language(const std::string& value) {
+    if (options_.languages.size() == kMaxLanguageOptions) {
+      return Fail("--lang " + value + ": at most four languages (boot, second, third, fourth)");
+    }
+    if (options_.languages.empty() && value == kNoLanguageName) {
+      return Fail("--lang None: the boot language cannot be None");
+    }
+    options_.languages.push_back(value);
+    return true;
+  }
+
+  // Repeated, each port once: several instruments are updated at once.
+  bool Port(const std::string& value) {
+    if (std::find(options_.ports.begin(), options_.ports.end(), value) != options_.ports.end()) {
+      return Fail("--port " + value + " given twice");
+    }
+    if (options_.ports.empty()) options_.port = value;
+    options_.ports.push_back(value);
+    return true;
+  }
+
+  bool Baud(const std::string& value) {
+    int32_t rate = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), rate);
+    const auto last = BaudRateTable.begin() + kLinkSpeeds;
+    if (error != std::errc() || end != value.data() + value.size() ||
+        std::find(BaudRateTable.begin(), last, rate) == last) {
+      return Fail("--baud " + value + ": use 9600, 19200, 38400, 57600 or 115200");
+    }
+    options_.baud = rate;
+    return true;
+  }
+
+  CliOptions& options_;
+  std::string& problem_;
+  std::map<std::string, std::string> seen_;  // option -> the spelling that set it
+};
+
+bool IsSwitch(const std::string& name) {
+  return name == "--yes" || name == "--skip-unchanged" || name == "--fast" ||
+         name == "--list-ports" || name == "--all-ports" || name == "--help" ||
+         name == "--version" ||
+         std::find(kModeSwitches.begin(), kModeSwitches.end(), name) != kModeSwitches.end() ||
+         std::any_of(kOptionFlags.begin(), kOptionFlags.end(),
+                     [&](const OptionFlag& flag) { return flag.name == name; });
+}
+
+// The one-letter spellings of the options used most.
+std::string LongForm(const std::string& arg) {
+  static constexpr std::array<std::pair<std::string_view, std::string_view>, 5> kShortOptions{
+      {{"-p", "--port"}, {"-b", "--baud"}, {"-y", "--yes"}, {"-h", "--help"}, {"-V", "--version"}}};
+  for (const auto& [letter, name] : kShortOptions) {
+    if (arg == letter) return std::string(name);
+  }
+  return arg;
+}
+
+bool IsValued(const std::string& name) {
+  return std::find(kValuedOptions.begin(), kValuedOptions.end(), name) != kValuedOptions.end();
+}
+
+}  // namespace
+
+bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* options,
+                     std::string* problem) {
+  *options = CliOptions{};
+  Parser parser(options, problem);
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string arg = LongForm(args[i]);
+    if (!arg.starts_with("--") || arg == "--") {
+      return parser.Fail((arg.starts_with("-") ? "unknown option: " : "unexpected argument: ") +
+                         arg);
+    }
+    std::string name = arg;
+    std::optional<std::string> value;
+    if (const size_t equals = arg.find('='); equals != std::string::npos) {
+      name = arg.substr(0, equals);
+      value = arg.substr(equals + 1);
+    }
+    if (IsSwitch(name)) {
+      if (value) return parser.Fail(name + " takes no value");
+      if (!parser.Switch(name)) return false;
+      continue;
+    }
+    if (!IsValued(name)) return parser.Fail("unknown option: " + name);
+    if (!value && i + 1 < args.size()) value = args[++i];
+    // A value that looks like an option is the next option, not a value.
+    if (!value || value->empty() || value->starts_with("--")) {
+      return parser.Fail(name + " needs a value");
+    }
+    if (!parser.Valued(name, *value)) return false;
+  }
+  if (options->all_ports && !options->ports.empty()) {
+    return parser.Fail("--all-ports conflicts with --port");
+  }
+  if (!options->log_dir.empty() && !UpdatesSeveral(*options)) {
+    return parser.Fail(
+        "--log-dir: only with several ports at once (--port given more than once, or "
+        "--all-ports)");
+  }
+  return true;
+}
+
+std::string RestrictedModeProblem(const CliOptions& options, std::string_view settings_file) {
+  if (options.option_flags.empty()) return {};
+  std::string flags;
+  for (const std::string& flag : options.option_flags) {
+    if (!flags.empty()) flags += ", ";
+    flags += flag;
+  }
+  return flags + ": the settings file " + std::string(settings_file) +
+         " fixes the download options (Restricted mode); leave these options out";
+}
+
+}  // namespace r7700::cli

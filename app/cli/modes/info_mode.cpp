@@ -1,0 +1,120 @@
+// --info: the connection stages of an update up to the monitor, then only
+// read-only queries, then the reboot. What was found goes to stdout (one
+// JSON object with --json); the status log goes to stderr.
+#include <cstdio>
+#include <string>
+
+#include "app/cli/modes/modes.h"
+#include "app/cli/modes/read_only_link.h"
+#include "app/instrument_holdings.h"
+#include "dialogue/command_link.h"
+#include "link/text_format.h"
+
+namespace r7700::cli {
+namespace {
+
+struct InstrumentInfo {
+  std::string identity;
+  std::string power;  // empty: not asked
+  std::string version;
+  bool ram_card = false;
+  FirmwareHoldings firmware;
+  LanguageHoldings languages;
+};
+
+// "AC<END>" says "AC".
+std::string PowerSource(std::string answer) {
+  if (answer.ends_with(EndMarker)) answer.resize(answer.size() - EndMarker.size());
+  return answer;
+}
+
+std::string MarkerLine(const MarkerReading& marker) {
+  if (!marker.bytes) return "marker unread";
+  std::string text = "marker " + MarkerText(marker.bytes);
+  if (!marker.HasMagic()) return text + ": not valid (no \"JS\")";
+  text += marker.Valid() ? ": valid" : ": not valid";
+  return text + Format(" (checksum %04X, the monitor computes %s)",
+                       static_cast<unsigned>(marker.Stored()),
+                       ChecksumText(marker.computed).c_str());
+}
+
+std::string Installed(const LanguageHoldings& languages) {
+  if (!languages.directory) return "unread";
+  if (!languages.marker.Valid()) return "none valid (the area's marker is not)";
+  std::string text;
+  for (const std::string& name : DirectoryLanguages(*languages.directory)) {
+    text += (text.empty() ? "" : ", ") + name;
+  }
+  return text.empty() ? "none" : text;
+}
+
+void PrintInfo(const InstrumentInfo& info, std::FILE* out) {
+  const auto line = [&](const char* label, const std::string& value) {
+    std::fprintf(out, "%-11s %s\n", label, value.c_str());
+  };
+  line("identity", info.identity);
+  line("series", std::string(1, SeriesOf(info.version)));
+  line("power", info.power.empty() ? "not asked (the monitor was running)" : info.power);
+  line("monitor", info.version);
+  line("boots from", info.ram_card ? "RAM card" : "flash");
+  line("firmware", MarkerLine(info.firmware.marker));
+  line("languages", MarkerLine(info.languages.marker));
+  line("installed", Installed(info.languages));
+  std::fflush(out);
+}
+
+std::string MarkerJson(const MarkerReading& marker) {
+  JsonObject object;
+  object.Text("marker", MarkerText(marker.bytes)).Flag("valid", marker.Valid());
+  if (marker.bytes) object.Number("stored_checksum", marker.Stored());
+  if (marker.computed) object.Number("computed_checksum", *marker.computed);
+  return object.str();
+}
+
+void AddInfoFields(const InstrumentInfo& info, JsonObject& object) {
+  std::string installed = "[";
+  if (info.languages.directory && info.languages.marker.Valid()) {
+    for (const std::string& name : DirectoryLanguages(*info.languages.directory)) {
+      installed += (installed.size() > 1 ? ", " : "") + JsonString(name);
+    }
+  }
+  object.Text("identity", info.identity)
+      .Text("series", std::string(1, SeriesOf(info.version)))
+      .Text("power", info.power)
+      .Text("monitor_version", info.version)
+      .Text("boot_from", info.ram_card ? "ramcard" : "flash")
+      .Raw("firmware", MarkerJson(info.firmware.marker))
+      .Raw("languages", MarkerJson(info.languages.marker))
+      .Raw("installed", installed + "]");
+}
+
+}  // namespace
+
+int RunInfoMode(Session& session) {
+  InstrumentInfo info;
+  ReadOnlyLink link(session);
+  info.ram_card = link.run().options.boot_from_ram_card;
+  const bool read = link.Connect();
+  info.identity = link.run().identity;
+  info.power = PowerSource(link.run().power);
+  if (read) {
+    info.version = link.MonitorVersion();
+    ReadFirmwareHoldings(link.run(), link.port(), false, &info.firmware);
+    ReadLanguageHoldings(link.run(), link.port(), &info.languages);
+    link.Reboot();
+  }
+  link.Close();
+  session.End();
+  const bool complete = info.firmware.Complete(false) && info.languages.Complete();
+  const int status = read && complete ? kExitSuccess : kExitRunFailed;
+  if (read) PrintInfo(info, session.report());
+  if (read && !complete) ReportUnanswered(session);
+  if (JsonEventSink* json = session.json()) {
+    JsonObject record = ResultRecord(*json, session.events().Now(), status);
+    if (read) AddInfoFields(info, record);
+    json->Write(AddError(session, record, read && !complete));
+  }
+  return status;
+}
+
+}  // namespace r7700::cli

@@ -1,0 +1,114 @@
+#include "app/cli/modes/plan.h"
+
+#include "app/resources/resource.h"
+#include "app/update_run.h"
+#include "download/firmware_download.h"
+#include "download/flash_programming.h"
+#include "link/serial_port.h"
+#include "link/text_format.h"
+
+namespace r7700::cli {
+namespace {
+
+std::vector<MemoryRange> ErasedRanges(const UpdatePlan& plan) {
+  const uint32_t shift = plan.options.boot_from_ram_card ? RamCardOffset : 0;
+  const bool whole_region = plan.options.boot_from_ram_card || plan.options.with_boot_sector;
+  std::vector<MemoryRange> ranges;
+  const auto add = [&](std::string name, uint32_t base, uint32_t bytes) {
+    ranges.push_back({std::move(name), base - shift, base - shift + bytes - 1});
+  };
+  if (plan.firmware_chosen) {
+    add(whole_region ? "firmware region with its boot sector" : "firmware region", FlashBase,
+        whole_region ? kFirmwareRegionBytes : kBootSectorOffset);
+    if (plan.options.erase_user_flash) add("user flash", kUserFlashBase, kUserFlashBytes);
+  }
+  if (plan.languages_chosen) add("language area", kLanguageAreaBase, kLanguageAreaBytes);
+  return ranges;
+}
+
+std::string RangeText(const MemoryRange& range) {
+  return Format("%s 0x%07lX-0x%07lX (%lu KiB)", range.name.c_str(),
+                static_cast<unsigned long>(range.first), static_cast<unsigned long>(range.last),
+                static_cast<unsigned long>((range.last - range.first + 1) / 1024));
+}
+
+std::string FirmwareText(const UpdatePlan& plan) {
+  if (!plan.firmware_readable) return plan.firmware_path + ": cannot be read";
+  return Format("%s: %llu bytes, checksum %04X; %lu bytes to send", plan.firmware_path.c_str(),
+                static_cast<unsigned long long>(plan.firmware.file_bytes),
+                static_cast<unsigned>(plan.firmware.span_checksum),
+                static_cast<unsigned long>(plan.firmware.bytes_sent));
+}
+
+std::string Joined(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
+  return text.empty() ? "none" : text;
+}
+
+}  // namespace
+
+UpdatePlan MakeUpdatePlan(AppState& app, WindowSurface& window) {
+  UpdatePlan plan;
+  plan.port = SelectedPortName(app.ports, window);
+  plan.baud = SelectedBaud(window);
+  plan.options = ReadRunOptions(app.settings.mode, window);
+  plan.firmware_chosen = window.IsChecked(IDC_DOWNLOAD_FIRMWARE);
+  plan.firmware_path = app.paths.firmware_path;
+  plan.firmware_readable = ReadFirmwareContents(plan.firmware_path, plan.options, &plan.firmware);
+  plan.languages_chosen = window.IsChecked(IDC_DOWNLOAD_LANGUAGES);
+  for (const int32_t row : app.selected) {
+    if (row > 0 && row < kLanguageRows) {
+      plan.languages.push_back(app.choices.rows[static_cast<size_t>(row)].name);
+    }
+  }
+  plan.erased = ErasedRanges(plan);
+  return plan;
+}
+
+std::string PlanText(const UpdatePlan& plan) {
+  std::string text = "Plan:\n";
+  const auto line = [&](const char* label, const std::string& value) {
+    text += Format("  %-10s %s\n", label, value.c_str());
+  };
+  line("port", Format("%s, %ld baud (the instrument is reached at %ld)", plan.port.c_str(),
+                      static_cast<long>(plan.baud), static_cast<long>(kOpeningBaud)));
+  line("firmware", plan.firmware_chosen ? FirmwareText(plan) : "not loaded");
+  line("languages", plan.languages_chosen ? Joined(plan.languages) : "not loaded");
+  line("boots from", plan.options.boot_from_ram_card ? "RAM card" : "flash");
+  for (const MemoryRange& range : plan.erased) line("erases", RangeText(range));
+  if (plan.erased.empty()) line("erases", "nothing");
+  return text;
+}
+
+JsonObject& AddPlanFields(const UpdatePlan& plan, JsonObject& object) {
+  std::string erased = "[";
+  for (const MemoryRange& range : plan.erased) {
+    erased += (erased.size() > 1 ? ", " : "") + JsonObject()
+                                                    .Text("region", range.name)
+                                                    .Number("first", range.first)
+                                                    .Number("last", range.last)
+                                                    .str();
+  }
+  std::string languages = "[";
+  for (const std::string& name : plan.languages) {
+    languages += (languages.size() > 1 ? ", " : "") + JsonString(name);
+  }
+  JsonObject firmware;
+  firmware.Flag("chosen", plan.firmware_chosen).Text("path", plan.firmware_path);
+  if (plan.firmware_readable) {
+    firmware.Number("file_bytes", static_cast<int64_t>(plan.firmware.file_bytes))
+        .Number("bytes_to_send", plan.firmware.bytes_sent)
+        .Number("checksum", plan.firmware.span_checksum);
+  }
+  return object.Number("baud", plan.baud)
+      .Raw("firmware", firmware.str())
+      .Raw("languages",
+           JsonObject().Flag("chosen", plan.languages_chosen).Raw("names", languages + "]").str())
+      .Text("boot_from", plan.options.boot_from_ram_card ? "ramcard" : "flash")
+      .Flag("boot_sector", plan.options.with_boot_sector)
+      .Flag("erase_user_flash", plan.options.erase_user_flash)
+      .Raw("erases", erased + "]");
+}
+
+}  // namespace r7700::cli

@@ -1,0 +1,58 @@
+#include "app/cli/modes/read_only_link.h"
+
+#include <cstdio>
+
+#include "app/update_run.h"
+#include "dialogue/loader_verification.h"
+
+namespace r7700::cli {
+
+ReadOnlyLink::ReadOnlyLink(Session& session)
+    : session_(session),
+      run_{session.window(),
+           session.services().clock,
+           {},
+           ReadRunOptions(session.app().settings.mode, session.window()),
+           session.app().paths.firmware_path,
+           session.app().paths.temp_image_path} {}
+
+bool ReadOnlyLink::Connect() {
+  WindowSurface& window = session_.window();
+  port_ = OpenRunPort(session_.services().serial, window,
+                      SelectedPortName(session_.app().ports, window));
+  if (port_ == nullptr) return false;
+  return ConnectWithRetry(run_, port_.get(), SelectedBaud(window), ReachMonitor) == kRunSucceeded;
+}
+
+std::string ReadOnlyLink::MonitorVersion() {
+  ReplyLine reply;
+  QueryMonitorVersion(run_, port(), reply);
+  return std::string(reply.view());
+}
+
+void ReadOnlyLink::Reboot() {
+  RebootInstrument(port());
+}
+
+void ReadOnlyLink::Close() {
+  if (port_ != nullptr) ClosePort(port_);
+}
+
+char SeriesOf(const std::string& version) {
+  return version.size() > kVersionSeriesIndex ? version[kVersionSeriesIndex] : '?';
+}
+
+void ReportUnanswered(Session& session) {
+  std::fprintf(session.err(), "r7700-update: %s\n", kUnansweredText.data());
+}
+
+JsonObject& AddError(Session& session, JsonObject& record, bool unanswered) {
+  if (!session.last_box().empty()) {
+    record.Text("error", session.last_box());
+  } else if (unanswered) {
+    record.Text("error", kUnansweredText);
+  }
+  return record;
+}
+
+}  // namespace r7700::cli

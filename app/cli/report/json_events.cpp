@@ -1,0 +1,102 @@
+#include "app/cli/report/json_events.h"
+
+#include "app/cli/command_line/options.h"
+#include "app/resources/resource.h"
+
+namespace r7700::cli {
+
+void JsonEventSink::Stage(const EventTime& time, std::string_view name) {
+  Write(Begin(time, "stage").Text("name", name));
+}
+
+void JsonEventSink::LogLine(const EventTime& time, std::string_view line) {
+  Write(Begin(time, "log").Text("text", line));
+}
+
+void JsonEventSink::Progress(const EventTime& time, std::string_view stage, int64_t count,
+                             int percent) {
+  Write(Begin(time, "progress")
+            .Text("stage", stage)
+            .Number("count", count)
+            .Number("percent", percent));
+}
+
+void JsonEventSink::Box(const EventTime& time, std::string_view caption, std::string_view text) {
+  Write(Begin(time, "box").Text("caption", caption).Text("text", text));
+}
+
+void JsonEventSink::Question(const EventTime& time, std::string_view caption, std::string_view text,
+                             bool yes) {
+  Write(Begin(time, "question")
+            .Text("caption", caption)
+            .Text("text", text)
+            .Text("answer", yes ? "yes" : "no"));
+}
+
+JsonObject JsonEventSink::Begin(const EventTime& time, std::string_view event) const {
+  JsonObject object;
+  object.Seconds("t", time.seconds).Text("event", event);
+  if (!port_label_.empty()) object.Text("port", port_label_);
+  return object;
+}
+
+void JsonEventSink::Write(const JsonObject& object) {
+  const std::string line = object.str() + "\n";
+  std::fwrite(line.data(), 1, line.size(), out_);
+  std::fflush(out_);
+}
+
+std::string_view ExitOutcomeName(int exit_status) {
+  switch (exit_status) {
+    case kExitSuccess:
+      return "success";
+    case kExitDeclined:
+      return "declined";
+    case kExitRunFailed:
+      return "failed";
+    case kExitStartupFailed:
+      return "startup-failed";
+    case kExitDiffers:
+      return "differs";
+    default:
+      return "usage";
+  }
+}
+
+std::string_view StageOutcomeName(StageOutcome outcome) {
+  switch (outcome) {
+    case StageOutcome::kNotChosen:
+      return "not-chosen";
+    case StageOutcome::kNotReached:
+      return "not-reached";
+    case StageOutcome::kDone:
+      return "written";
+    case StageOutcome::kFailed:
+      return "failed";
+  }
+  return "failed";
+}
+
+void WriteRunResult(JsonEventSink& sink, const EventTime& time, int exit_status,
+                    const PortRunReport& report, WindowSurface& window,
+                    const TransferTally& tally) {
+  const auto image = [&](int box, StageOutcome outcome, int64_t bytes) {
+    if (!window.IsChecked(box)) outcome = StageOutcome::kNotChosen;
+    return JsonObject().Text("outcome", StageOutcomeName(outcome)).Number("bytes", bytes).str();
+  };
+  sink.Write(
+      ResultRecord(sink, time, exit_status)
+          .Raw("firmware", image(IDC_DOWNLOAD_FIRMWARE, report.firmware, tally.firmware_bytes()))
+          .Raw("languages",
+               image(IDC_DOWNLOAD_LANGUAGES, report.languages, tally.language_bytes())));
+}
+
+JsonObject ResultRecord(const JsonEventSink& sink, const EventTime& time, int exit_status) {
+  JsonObject record = sink.Begin(time, "result");
+  record.Number("exit", exit_status)
+      .Text("outcome", ExitOutcomeName(exit_status))
+      .Seconds("duration", time.seconds);
+  return record;
+}
+
+}  // namespace r7700::cli

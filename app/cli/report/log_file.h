@@ -1,0 +1,39 @@
+// --log FILE and --trace: the status log, boxes and answers, one line each,
+// every line starting with its UTC time stamp in ISO 8601 with milliseconds
+// ("2026-12-09T11:52:03.123Z"). With trace on, also every command sent
+// ("> "), line received ("< ") and downloader frame ("frame <address>
+// <length> bytes ack <byte>", address and byte in hexadecimal).
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "app/cli/report/run_events.h"
+
+namespace r7700::cli {
+
+// "YYYY-MM-DDThh:mm:ss.mmmZ".
+std::string IsoTimeStamp(std::chrono::system_clock::time_point time);
+
+class LogFileSink : public RunEventSink {
+ public:
+  LogFileSink(std::FILE* out, bool trace) : out_(out), trace_(trace) {}
+
+  void LogLine(const EventTime& time, std::string_view line) override;
+  void Box(const EventTime& time, std::string_view caption, std::string_view text) override;
+  void Question(const EventTime& time, std::string_view caption, std::string_view text,
+                bool yes) override;
+  void Sent(const EventTime& time, std::string_view line) override;
+  void Received(const EventTime& time, std::string_view line) override;
+  void Frame(const EventTime& time, const FrameSummary& frame) override;
+
+  // Stamps every line of text (a box may have several).
+  void Write(const EventTime& time, std::string_view text);
+
+ private:
+  std::FILE* out_;
+  bool trace_;
+};
+
+}  // namespace r7700::cli

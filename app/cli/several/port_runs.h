@@ -1,0 +1,59 @@
+// Several instruments at once (a service bench): one update per port, each
+// on its own thread with its own window, run context and log, over the one
+// language image built beforehand and read by all. A failure on one port
+// never reaches another: nothing is shared but read-only files, the serial
+// backend (which only opens ports) and the clock (which only sleeps).
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/cli/several/multi_display.h"
+#include "app/update_run.h"
+#include "link/cancellation.h"
+#include "link/clock.h"
+#include "link/run_context.h"
+#include "link/serial_backend.h"
+
+namespace r7700::cli {
+
+// What every port's run shares, read-only.
+struct PortRunsJob {
+  SerialBackend& serial;
+  Clock& clock;
+  int32_t baud = 0;
+  RunOptions options;
+  std::string firmware_path;
+  std::string language_image_path;
+  bool download_firmware = false;
+  bool download_languages = false;
+  std::string log_dir;        // empty: no log files
+  std::FILE* json = nullptr;  // --json: every port's events there, each naming its port
+  bool trace = false;         // the dialogue too in the log files
+  TransferPolicy policy{};
+  const CancelFlag* cancel = nullptr;  // interrupts every port's run
+};
+
+// How one instrument's update ended.
+struct PortOutcome {
+  std::string port;
+  std::string identity;  // empty: never identified
+  PortRunReport report;
+  int result = kRunFailed;
+  double seconds = 0;
+  std::string failure;  // the text of the last box; empty on success
+  std::string log_path;
+  InstrumentReach reach = InstrumentReach::kUntouched;  // how far the run got
+};
+
+// "ttyUSB0-20261209-115500.log" for /dev/ttyUSB0 at that local time.
+std::string PortLogFileName(const std::string& port, const std::string& stamp);
+
+// Runs the ports' updates at once and returns when every one has ended,
+// outcomes in the order of ports. The SUCCESS box is not shown.
+std::vector<PortOutcome> UpdatePorts(const PortRunsJob& job, const std::vector<std::string>& ports,
+                                     MultiDisplay& display);
+
+}  // namespace r7700::cli

@@ -1,0 +1,97 @@
+#include "app/cli/several/several_ports.h"
+
+#include <cstdio>
+
+#include "app/cli/modes/modes.h"
+#include "app/cli/several/port_runs.h"
+#include "app/cli/several/summary_table.h"
+#include "app/cli/terminal/console.h"
+#include "app/resources/resource.h"
+#include "app/update_run.h"
+
+namespace r7700::cli {
+namespace {
+
+constexpr int kFallbackColumns = 80;
+
+// The languages a completed language download has loaded, in slot order.
+std::string ChosenLanguages(const AppState& app) {
+  std::string names;
+  for (const int32_t row : app.selected) {
+    if (row <= 0 || row >= kLanguageRows) continue;
+    if (!names.empty()) names += ", ";
+    names += app.choices.rows[static_cast<size_t>(row)].name;
+  }
+  return names.empty() ? "none" : names;
+}
+
+std::string PortList(const std::vector<std::string>& ports) {
+  std::string list;
+  for (const std::string& port : ports) list += (list.empty() ? "" : ", ") + port;
+  return list;
+}
+
+}  // namespace
+
+int UpdateSeveralInstruments(const CliOptions& options, Session& session) {
+  AppState& app = session.app();
+  WindowSurface& window = session.window();
+  JsonEventSink* json = session.json();
+  // The questions and the image are those of all ports, not of the first.
+  if (json != nullptr) json->set_port_label({});
+  std::FILE* out = json != nullptr ? stderr : stdout;
+  const int32_t baud = SelectedBaud(window);
+  std::fprintf(stderr, "%zu instruments at once: %s\n", options.ports.size(),
+               PortList(options.ports).c_str());
+  const bool confirmed = ConfirmConnected(window);
+  // One image for all: built here, read by every port's download.
+  const bool prepared = confirmed && PrepareRun(app, window) == kRunSucceeded;
+  // An interrupt before the ports' runs began has touched no instrument.
+  if (InterruptExitStatus() != 0) {
+    std::fprintf(stderr, "r7700-update: %s\n",
+                 InterruptedText(InstrumentReach::kUntouched).c_str());
+    return kExitDeclined;
+  }
+  if (!confirmed) return kExitDeclined;
+  if (!prepared) return kExitRunFailed;
+  session.End();
+
+  const PortRunsJob job{.serial = session.services().serial,
+                        .clock = session.services().clock,
+                        .baud = baud,
+                        .options = app.run_options,
+                        .firmware_path = app.paths.firmware_path,
+                        .language_image_path = app.paths.temp_image_path,
+                        .download_firmware = window.IsChecked(IDC_DOWNLOAD_FIRMWARE),
+                        .download_languages = window.IsChecked(IDC_DOWNLOAD_LANGUAGES),
+                        .log_dir = options.log_dir,
+                        .json = json != nullptr ? stdout : nullptr,
+                        .trace = options.trace,
+                        .policy = app.transfer_policy,
+                        .cancel = session.services().cancel};
+  DisplayStreams streams;
+  streams.out = out;
+  streams.redraw = IsTerminal(stderr);
+  streams.out_on_same_screen = IsTerminal(out);
+  streams.columns = TerminalColumns(stderr, kFallbackColumns);
+  MultiDisplay display(streams, options.ports);
+  const std::vector<PortOutcome> outcomes = UpdatePorts(job, options.ports, display);
+
+  const std::string table = SummaryTable(outcomes, ChosenLanguages(app));
+  std::fwrite(table.data(), 1, table.size(), out);
+  for (const PortOutcome& outcome : outcomes) {
+    if (!outcome.log_path.empty()) {
+      std::fprintf(out, "log of %s: %s\n", outcome.port.c_str(), outcome.log_path.c_str());
+    }
+  }
+  std::fflush(out);
+  for (const PortOutcome& outcome : outcomes) {
+    if (outcome.result != kRunInterrupted) continue;
+    std::fprintf(stderr, "%s: %s\n", outcome.port.c_str(), InterruptedText(outcome.reach).c_str());
+  }
+  const int status = SeveralPortsExitStatus(outcomes);
+  if (json != nullptr) json->Write(ResultRecord(*json, session.events().Now(), status));
+  return status;
+}
+
+}  // namespace r7700::cli
