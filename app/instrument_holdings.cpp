@@ -12,27 +12,17 @@ namespace {
 constexpr uint32_t kFirmwareSpanWaitMs = kChecksumWaitFactor * kChecksumWaitUnitMs;
 constexpr uint8_t kErasedNameByte = 0xFF;
 
-uint32_t RegionShift(const RunContext& run) {
-  return run.options.boot_from_ram_card ? RamCardOffset : 0;
-}
-
-void ReadMarker(RunContext& run, PortHandle port, uint32_t marker_address, uint32_t span_address,
-                uint32_t span_bytes, uint32_t wait_ms, MarkerReading* reading) {
+void ReadMarker(RunContext& run, PortHandle port, uint32_t marker_address, const FlashSpan& span,
+                uint32_t wait_ms, MarkerReading* reading) {
   MarkerBytes bytes{};
   if (ReadMonitorMemory(run, port, marker_address, bytes.data(), kMarkerBytes)) {
     reading->bytes = bytes;
   }
-  reading->computed = QueryMonitorChecksum(run, port, span_address, span_bytes, wait_ms);
-}
-
-// The marker an update writes for this checksum.
-MarkerBytes MarkerFor(uint32_t checksum) {
-  return {kMarkerMagicJ, kMarkerMagicS, static_cast<uint8_t>(checksum & 0xFF),
-          static_cast<uint8_t>((checksum >> 8) & 0xFF)};
+  reading->computed = QueryMonitorChecksum(run, port, span.base, span.bytes, wait_ms);
 }
 
 Comparison CompareMarker(std::string item, const MarkerReading& reading, uint32_t checksum) {
-  const MarkerBytes expected = MarkerFor(checksum);
+  const MarkerBytes expected = ImageMarker(checksum);
   return {std::move(item), MarkerText(reading.bytes), MarkerText(expected),
           reading.bytes == expected};
 }
@@ -73,22 +63,19 @@ bool LanguageHoldings::Complete() const {
 
 void ReadFirmwareHoldings(RunContext& run, PortHandle port, bool with_boot_sector,
                           FirmwareHoldings* holdings) {
-  const uint32_t base = FlashBase - RegionShift(run);
-  ReadMarker(run, port, base + kFirmwareMarkerOffset, base, kFirmwareDataLimitOffset,
-             kFirmwareSpanWaitMs, &holdings->marker);
+  const FirmwareMap map = LayoutFor(run.options).firmware;
+  ReadMarker(run, port, map.marker, map.checksum, kFirmwareSpanWaitMs, &holdings->marker);
   if (with_boot_sector) {
     holdings->boot_sector_checksum = QueryMonitorChecksum(
-        run, port, base + kBootSectorOffset, kBootSectorBytes, kBootSectorChecksumWaitMs);
+        run, port, map.boot_sector.base, map.boot_sector.bytes, kBootSectorChecksumWaitMs);
   }
 }
 
 void ReadLanguageHoldings(RunContext& run, PortHandle port, LanguageHoldings* holdings) {
-  const uint32_t base = kLanguageAreaBase - RegionShift(run);
-  const uint32_t image = base + kLanguageAreaHeaderBytes;
-  ReadMarker(run, port, base, image, kLanguageChecksumSpan, kLanguageChecksumWaitMs,
-             &holdings->marker);
+  const LanguageMap map = LayoutFor(run.options).languages;
+  ReadMarker(run, port, map.marker, map.checksum, kLanguageChecksumWaitMs, &holdings->marker);
   DirectoryBytes directory{};
-  if (ReadMonitorMemory(run, port, image, directory.data(), kDirectoryBytes)) {
+  if (ReadMonitorMemory(run, port, map.image.base, directory.data(), kDirectoryBytes)) {
     holdings->directory = directory;
   }
 }

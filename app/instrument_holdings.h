@@ -19,8 +19,6 @@
 
 namespace r7700 {
 
-using MarkerBytes = std::array<uint8_t, kMarkerBytes>;
-
 // An image marker and the monitor's checksum over what it covers.
 struct MarkerReading {
   std::optional<MarkerBytes> bytes;  // empty when the dump failed

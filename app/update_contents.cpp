@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "download/firmware_download.h"
+#include "download/flash_map.h"
 #include "download/flash_programming.h"
 #include "languages/language_download.h"
 #include "link/checksum.h"
@@ -44,16 +45,15 @@ bool ReadFirmwareContents(const std::string& path, const RunOptions& options,
   std::vector<uint8_t> image;
   if (!ReadAll(path, kFirmwareRegionBytes, &image)) return false;
   for (uint8_t& byte : image) byte ^= ImageMask;
+  const FirmwareMap map = LayoutFor(options).firmware;
   *contents = FirmwareContents{};
   contents->file_bytes = image.size();
-  const bool whole_file = options.boot_from_ram_card || options.with_boot_sector;
-  contents->bytes_sent = static_cast<uint32_t>(
-      whole_file ? image.size() : std::min<size_t>(image.size(), kFirmwareDataLimitOffset));
-  contents->span_checksum =
-      Checksum(image, 0, std::min<size_t>(image.size(), kFirmwareDataLimitOffset));
-  contents->has_boot_sector = image.size() >= kFirmwareRegionBytes;
+  contents->bytes_sent = static_cast<uint32_t>(std::min<size_t>(image.size(), map.send.bytes));
+  contents->span_checksum = Checksum(image, 0, std::min<size_t>(image.size(), map.checksum.bytes));
+  const uint32_t boot_sector = map.boot_sector.base - map.region.base;
+  contents->has_boot_sector = image.size() >= map.region.bytes;
   if (contents->has_boot_sector) {
-    contents->boot_sector_checksum = Checksum(image, kBootSectorOffset, kFirmwareRegionBytes);
+    contents->boot_sector_checksum = Checksum(image, boot_sector, map.region.bytes);
   }
   return true;
 }

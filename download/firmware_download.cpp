@@ -17,21 +17,6 @@
 namespace r7700 {
 namespace {
 
-// Where the region lies and how much of the image goes to it.
-struct FirmwareMap {
-  uint32_t base = FlashBase;
-  // Neither the RAM card nor the boot sector: the boot sector stays as it
-  // is, so neither it nor the byte before the marker is erased or sent.
-  bool keep_boot_sector = true;
-};
-
-FirmwareMap MapFor(const RunOptions& options) {
-  FirmwareMap map;
-  if (options.boot_from_ram_card) map.base -= RamCardOffset;
-  map.keep_boot_sector = !options.boot_from_ram_card && !options.with_boot_sector;
-  return map;
-}
-
 struct FirmwareTransfer {
   bool acknowledged = true;
   uint32_t checksum = 0;
@@ -43,18 +28,16 @@ struct FirmwareTransfer {
 };
 
 bool EraseFirmwareRegion(RunContext& run, PortHandle port, const FirmwareMap& map) {
-  SendErase(run, port, map.base, map.keep_boot_sector ? kBootSectorOffset : kFirmwareRegionBytes);
+  SendErase(run, port, map.erase.base, map.erase.bytes);
   SetProgressCaption(run.window, "Erasing ...");
   if (!WaitOutErase(run, port, kFirmwareEraseTicks)) return false;
   LogLine(run.window, "Erased !\n");
   return true;
 }
 
-bool EraseUserFlash(RunContext& run, PortHandle port, const RunOptions& options) {
+bool EraseUserFlash(RunContext& run, PortHandle port, const FirmwareMap& map) {
   SetProgressCaption(run.window, "Erasing UserFlash ...");
-  const uint32_t base =
-      options.boot_from_ram_card ? kUserFlashBase - RamCardOffset : kUserFlashBase;
-  SendErase(run, port, base, kUserFlashBytes);
+  SendErase(run, port, map.user_flash.base, map.user_flash.bytes);
   if (!WaitOutErase(run, port, kFirmwareEraseTicks)) return false;
   LogLine(run.window, "Erased UserFlash!\n");
   return true;
@@ -75,11 +58,11 @@ void FoldBootSectorBytes(FirmwareTransfer& result, const uint8_t* block, uint32_
 // The monitor's checksum of the boot sector against the one computed while
 // sending: the region checksum stops below it, so without this nothing
 // proves the boot sector. A boot sector that was not sent in full fails.
-bool ConfirmBootSector(RunContext& run, PortHandle port, uint32_t base,
+bool ConfirmBootSector(RunContext& run, PortHandle port, const FirmwareMap& map,
                        const FirmwareTransfer& transfer) {
-  if (transfer.boot_sector_bytes == kBootSectorBytes) {
+  if (transfer.boot_sector_bytes == map.boot_sector.bytes) {
     const std::optional<uint16_t> value = QueryMonitorChecksum(
-        run, port, base + kBootSectorOffset, kBootSectorBytes, kBootSectorChecksumWaitMs);
+        run, port, map.boot_sector.base, map.boot_sector.bytes, kBootSectorChecksumWaitMs);
     if (value.has_value() && *value == transfer.boot_sector_checksum) return true;
   }
   LogLine(run.window, "Boot sector not confirmed!\n");
@@ -100,13 +83,11 @@ FirmwareTransfer TransferImage(RunContext& run, PortHandle port, ImageFile& imag
   uint32_t n = image.Read(block.data(), kFirmwareBlockBytes);
   SetProgressCaption(run.window, "Bytes transferred:");
   ShowProgress(run.window, run.progress, 0, shown_total);
-  const uint32_t data_limit = map.base + kFirmwareDataLimitOffset;
-  uint32_t address = map.base;
+  uint32_t address = map.region.base;
   const int64_t started = run.clock.CalendarSeconds();
-  while (n > 0) {
-    if (map.keep_boot_sector && address >= map.base + kBootSectorOffset) break;
-    const uint32_t checksummed = BytesBelow(address, n, data_limit);
-    const uint32_t send_length = map.keep_boot_sector ? checksummed : n;
+  while (n > 0 && address < map.send.End()) {
+    const uint32_t checksummed = BytesBelow(address, n, map.checksum.End());
+    const uint32_t send_length = BytesBelow(address, n, map.send.End());
     for (uint32_t i = 0; i < send_length; ++i) block[i] ^= ImageMask;
     SendBlock(run, port, block.data(), send_length, address);
     uint8_t ack = 0;
@@ -120,7 +101,7 @@ FirmwareTransfer TransferImage(RunContext& run, PortHandle port, ImageFile& imag
     for (uint32_t i = 0; i < checksummed; ++i) {
       result.checksum = ChecksumStep(result.checksum, block[i]);
     }
-    FoldBootSectorBytes(result, block.data(), send_length, address - map.base);
+    FoldBootSectorBytes(result, block.data(), send_length, address - map.region.base);
     address += n;
     n = image.Read(block.data(), kFirmwareBlockBytes);
   }
@@ -153,10 +134,10 @@ FirmwareTransfer TransferSectors(RunContext& run, PortHandle port, const SectorR
 // Asks the monitor for the checksum of the data span and compares it. A
 // prompt in place of the value repeats the query with a longer wait; after
 // ten reads an empty line every other read is answered with a nudge.
-ChecksumReply ConfirmRegionChecksum(RunContext& run, PortHandle port, uint32_t base,
+ChecksumReply ConfirmRegionChecksum(RunContext& run, PortHandle port, const FlashSpan& span,
                                     uint32_t checksum) {
   std::string command;
-  SendRegionChecksumQuery(run, port, base, kFirmwareChecksumLength, command);
+  SendRegionChecksumQuery(run, port, span, command);
   int wait_factor = kChecksumWaitFactor;
   PauseForReply(run, static_cast<uint32_t>(wait_factor) * kChecksumWaitUnitMs);
   int requeries = 0;
@@ -171,7 +152,7 @@ ChecksumReply ConfirmRegionChecksum(RunContext& run, PortHandle port, uint32_t b
         return ChecksumReply::kMissing;
       }
       ++requeries;
-      SendRegionChecksumQuery(run, port, base, kFirmwareChecksumLength, command);
+      SendRegionChecksumQuery(run, port, span, command);
       wait_factor += kChecksumWaitFactorStep;
       LogLine(run.window, "redo4 cmd %s (to %d)", command.c_str(), wait_factor);
       PauseForReply(run, static_cast<uint32_t>(wait_factor) * kChecksumWaitUnitMs);
@@ -216,17 +197,16 @@ int DownloadFirmwareImage(RunContext& run, PortHandle port) {
     LogLine(run.window, "Firmware image %s not found!\n", run.firmware_image_path.c_str());
     return -1;
   }
-  const FirmwareMap map = MapFor(run.options);
-  const uint32_t marker_address = map.base + kFirmwareMarkerOffset;
+  const FirmwareMap map = LayoutFor(run.options).firmware;
 
   std::optional<SectorRewrite> rewrite;
   if (run.policy.skip_unchanged) {
-    rewrite = PlanFirmwareRewrite(run, port, map.base, map.keep_boot_sector);
+    rewrite = PlanFirmwareRewrite(run, port, map);
     if (rewrite && rewrite->plan.unchanged) return 0;
   }
 
   LogLine(run.window, "Erasing memory...\n");
-  if (!ClearImageMarker(run, port, marker_address, 0)) return -1;
+  if (!ClearImageMarker(run, port, map.marker, 0)) return -1;
   if (rewrite) {
     SetProgressCaption(run.window, "Erasing ...");
     if (!EraseSectors(run, port, *rewrite, kFirmwareEraseTicks)) return -1;
@@ -234,7 +214,7 @@ int DownloadFirmwareImage(RunContext& run, PortHandle port) {
   } else if (!EraseFirmwareRegion(run, port, map)) {
     return -1;
   }
-  if (run.options.erase_user_flash && !EraseUserFlash(run, port, run.options)) return -1;
+  if (run.options.erase_user_flash && !EraseUserFlash(run, port, map)) return -1;
 
   ReplyLine last;
   if (!StartDownloader(run, port, last)) {
@@ -249,15 +229,15 @@ int DownloadFirmwareImage(RunContext& run, PortHandle port) {
   LogLine(run.window, "\nTransferred %ld Bytes in %ld sec!\n", transfer.shown_bytes,
           static_cast<long>(transfer.seconds));
 
-  const ChecksumReply reply = ConfirmRegionChecksum(run, port, map.base, transfer.checksum);
+  const ChecksumReply reply = ConfirmRegionChecksum(run, port, map.checksum, transfer.checksum);
   if (reply == ChecksumReply::kWrong) return -1;
   // Time for the prompt after the checksum; every miss but the first is
   // nudged. Whether the prompt came or not, the run goes on.
   AwaitPromptNudging(port, run.clock, {kFirmwareSettleWaits, 1});
   bool confirmed = reply == ChecksumReply::kConfirmed &&
-                   WriteImageMarker(run, port, marker_address, transfer.checksum, true);
+                   WriteImageMarker(run, port, map.marker, transfer.checksum, true);
   if (confirmed && !map.keep_boot_sector) {
-    confirmed = ConfirmBootSector(run, port, map.base, transfer);
+    confirmed = ConfirmBootSector(run, port, map, transfer);
   }
   LogLine(run.window, "Firmware download complete!\n");
   return confirmed ? 0 : -1;

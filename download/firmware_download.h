@@ -6,25 +6,11 @@
 #include <cstdint>
 #include <string>
 
+#include "download/flash_map.h"
 #include "link/run_context.h"
 #include "link/serial_port.h"
 
 namespace r7700 {
-
-// Memory map of the firmware region, at its flash-boot addresses; with the
-// RAM card every address is RamCardOffset lower.
-inline constexpr uint32_t FlashBase = 0x3C00000;
-inline constexpr uint32_t kFirmwareRegionBytes = 0x400000;
-inline constexpr uint32_t kBootSectorBytes = 0x10000;  // the top of the region
-inline constexpr uint32_t kBootSectorOffset = kFirmwareRegionBytes - kBootSectorBytes;
-// Only the bytes below this offset are checksummed (and, without the RAM
-// card and the boot sector, sent); the marker follows one byte later.
-inline constexpr uint32_t kFirmwareDataLimitOffset = 0x3EFFFB;
-inline constexpr uint32_t kFirmwareMarkerOffset = 0x3EFFFC;
-// The monitor's "crc" covers length - 1 bytes: this names the data span.
-inline constexpr uint32_t kFirmwareChecksumLength = kFirmwareDataLimitOffset + 1;
-inline constexpr uint32_t kUserFlashBase = 0x3800000;
-inline constexpr uint32_t kUserFlashBytes = 0x300000;
 
 // Every byte of the image file is stored XORed with this mask.
 inline constexpr uint8_t ImageMask = 0xA7;

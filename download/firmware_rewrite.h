@@ -6,16 +6,16 @@
 #include <cstdint>
 #include <optional>
 
+#include "download/flash_map.h"
 #include "download/sector_rewrite.h"
 
 namespace r7700 {
 
-// Reads and unmasks the whole image file, surveys the region at base and
-// logs the plan. keep_boot_sector: neither the RAM card nor the boot sector
-// is chosen, so the download ends below the boot sector. Nothing (a
+// Reads and unmasks the whole image file, surveys the region the map names
+// and logs the plan; only the map's send span holds image bytes. Nothing (a
 // complete download follows, as without the option) when the file cannot
 // be read or does not fit the region, or when every sector differs.
-std::optional<SectorRewrite> PlanFirmwareRewrite(RunContext& run, PortHandle port, uint32_t base,
-                                                 bool keep_boot_sector);
+std::optional<SectorRewrite> PlanFirmwareRewrite(RunContext& run, PortHandle port,
+                                                 const FirmwareMap& map);
 
 }  // namespace r7700

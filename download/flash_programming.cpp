@@ -1,7 +1,5 @@
 #include "download/flash_programming.h"
 
-#include <algorithm>
-
 #include "dialogue/monitor_reads.h"
 #include "download/instrument_pacing.h"
 #include "link/status_log.h"
@@ -43,10 +41,9 @@ bool AwaitWriteAccepted(RunContext& run, PortHandle port, bool* prompted = nullp
 }
 
 bool ReadBackImageMarker(RunContext& run, PortHandle port, uint32_t marker_address,
-                         const uint8_t* marker) {
-  uint8_t read[kMarkerBytes];
-  if (ReadMonitorMemory(run, port, marker_address, read, kMarkerBytes) &&
-      std::equal(read, read + kMarkerBytes, marker)) {
+                         const MarkerBytes& marker) {
+  MarkerBytes read{};
+  if (ReadMonitorMemory(run, port, marker_address, read.data(), kMarkerBytes) && read == marker) {
     return true;
   }
   LogLine(run.window, "Marker not confirmed!\n");
@@ -134,10 +131,10 @@ void EndTransfer(RunContext& run, PortHandle port) {
   AwaitMonitorPrompt(port, run.clock);
 }
 
-void SendRegionChecksumQuery(RunContext& run, PortHandle port, uint32_t address, uint32_t length,
+void SendRegionChecksumQuery(RunContext& run, PortHandle port, const FlashSpan& span,
                              std::string& command) {
-  command = Format("crc %lx %lx\n", static_cast<unsigned long>(address),
-                   static_cast<unsigned long>(length));
+  command = Format("crc %lx %lx\n", static_cast<unsigned long>(span.base),
+                   static_cast<unsigned long>(span.bytes + 1));
   SendText(port, command);
   PauseForReply(run, kShortPauseMs);
 }
@@ -157,9 +154,7 @@ ChecksumReply JudgeChecksumLine(RunContext& run, const ReplyLine& line, uint32_t
 bool WriteImageMarker(RunContext& run, PortHandle port, uint32_t marker_address, uint32_t checksum,
                       bool log_missing_prompts) {
   LogLine(run.window, "Writing magic & checksum!\n");
-  const uint8_t marker[kMarkerBytes] = {kMarkerMagicJ, kMarkerMagicS,
-                                        static_cast<uint8_t>(checksum & 0xFF),
-                                        static_cast<uint8_t>((checksum >> 8) & 0xFF)};
+  const MarkerBytes marker = ImageMarker(checksum);
   bool confirmed = true;
   for (uint32_t i = 0; i < kMarkerBytes; ++i) {
     SendCommand(port, "pf %lx %x\n", static_cast<unsigned long>(marker_address + i),

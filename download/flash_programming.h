@@ -10,24 +10,15 @@
 #include <string>
 
 #include "dialogue/command_link.h"
+#include "download/flash_map.h"
 #include "link/run_context.h"
 #include "link/serial_port.h"
 
 namespace r7700 {
 
-// All flash addresses move down by this much when the instrument boots from
-// its RAM card.
-inline constexpr uint32_t RamCardOffset = 0x1800000;
-
-// ImageMarker: "J", "S", checksum low byte, checksum high byte.
-inline constexpr uint8_t kMarkerMagicJ = 0x4A;
-inline constexpr uint8_t kMarkerMagicS = 0x53;
-
 inline constexpr uint32_t kEraseBlockBytes = 0x10000;
 inline constexpr uint32_t kEraseTickMs = 800;  // one progress step of an erase wait
 inline constexpr uint32_t kMarkerClearPauseMs = kLoaderStartPauseMs;
-
-inline constexpr uint32_t kMarkerBytes = 4;
 
 inline constexpr int kDownloaderTries = 5;
 // After the monitor answered "flashload" with its prompt: the short pause,
@@ -110,9 +101,10 @@ bool AwaitBlockAck(RunContext& run, PortHandle port, uint8_t* ack);
 // Sends the EndBlock, makes the short pause and waits for the prompt.
 void EndTransfer(RunContext& run, PortHandle port);
 
-// Formats "crc <address> <length>" into command, sends it and makes the
-// short pause.
-void SendRegionChecksumQuery(RunContext& run, PortHandle port, uint32_t address, uint32_t length,
+// Formats "crc <address> <length>" for span into command (the length one
+// more than the span, as "crc" covers its length less one), sends it and
+// makes the short pause.
+void SendRegionChecksumQuery(RunContext& run, PortHandle port, const FlashSpan& span,
                              std::string& command);
 
 // Judges a reply line that may carry the monitor's checksum: a line of

@@ -16,18 +16,13 @@ namespace {
 // nothing is sent before the monitor's prompt says it is ready again.
 constexpr uint32_t kSurveyWaitMs = 0;
 
-std::array<uint8_t, 4> MarkerFor(uint32_t checksum) {
-  return {kMarkerMagicJ, kMarkerMagicS, static_cast<uint8_t>(checksum & 0xFF),
-          static_cast<uint8_t>((checksum >> 8) & 0xFF)};
-}
-
 // Fills in the checksum of the content's span and programs the marker over
 // the content's marker bytes, as "pf" would (flash cells keep the AND).
 void SealContent(SectorRewrite& rewrite) {
   const SpanLayout& layout = rewrite.layout;
   std::vector<uint8_t>& bytes = rewrite.content.bytes;
   rewrite.checksum = ChecksumBlock(bytes.data() + layout.checksum_offset, layout.checksum_length);
-  const std::array<uint8_t, 4> marker = MarkerFor(rewrite.checksum);
+  const MarkerBytes marker = ImageMarker(rewrite.checksum);
   for (uint32_t i = 0; i < marker.size(); ++i) bytes[layout.marker_offset + i] &= marker[i];
 }
 
@@ -37,10 +32,10 @@ void SurveySpan(RunContext& run, PortHandle port, SectorRewrite& rewrite) {
   const SpanContent& content = rewrite.content;
   const SpanLayout& layout = rewrite.layout;
   SpanSurvey survey;
-  std::array<uint8_t, 4> found{};
+  MarkerBytes found{};
   // Valid means what the instrument itself checks at boot: "J", "S" and
   // the checksum of the image to be loaded.
-  const std::array<uint8_t, 4> marker = MarkerFor(rewrite.checksum);
+  const MarkerBytes marker = ImageMarker(rewrite.checksum);
   survey.marker_valid = ReadMonitorMemory(run, port, content.base + layout.marker_offset,
                                           found.data(), found.size()) &&
                         found == marker;

@@ -24,17 +24,13 @@
 #include <string>
 #include <string_view>
 
+#include "download/flash_map.h"
 #include "languages/catalogue.h"
 #include "link/data_paths.h"
 #include "link/window_surface.h"
 
 namespace r7700 {
 
-inline constexpr uint32_t kLanguageAreaBase = 0x3B00000;
-inline constexpr uint32_t kLanguageAreaBytes = 0x100000;
-inline constexpr uint32_t kLanguageAreaHeaderBytes = 4;
-// The image lies behind the area's header, so it may fill the rest only.
-inline constexpr uint32_t kMaxLanguageImageBytes = kLanguageAreaBytes - kLanguageAreaHeaderBytes;
 inline constexpr size_t kDirectorySlots = 5;
 inline constexpr size_t kSlotBytes = 44;
 inline constexpr size_t kSlotNameBytes = 20;

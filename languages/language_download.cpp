@@ -13,10 +13,6 @@
 namespace r7700 {
 namespace {
 
-uint32_t AreaBase(const RunOptions& options) {
-  return options.boot_from_ram_card ? kLanguageAreaBase - RamCardOffset : kLanguageAreaBase;
-}
-
 struct LanguageTransfer {
   bool ok = true;
   uint32_t checksum = 0;
@@ -26,10 +22,11 @@ struct LanguageTransfer {
 // Streams the image in 1024-byte LoadBlocks; the downloader acknowledges
 // each with the XOR of its data, and a block is never sent twice. The image
 // file is closed when the transfer ends.
-LanguageTransfer TransferImage(RunContext& run, PortHandle port, ImageFile& image, uint32_t base) {
+LanguageTransfer TransferImage(RunContext& run, PortHandle port, ImageFile& image,
+                               const LanguageMap& map) {
   LanguageTransfer result;
   LogLine(run.window, "Downloading languages: ");
-  uint32_t address = base + kLanguageAreaHeaderBytes;
+  uint32_t address = map.image.base;
   const auto image_bytes = static_cast<int32_t>(image.Size());
   SetProgressCaption(run.window, "Bytes transferred:");
   ShowProgress(run.window, run.progress, 0, image_bytes);
@@ -53,7 +50,7 @@ LanguageTransfer TransferImage(RunContext& run, PortHandle port, ImageFile& imag
     }
     // The monitor's checksum stops one byte short of the area's end, so the
     // last byte of an image that fills the area is programmed but not folded.
-    const uint32_t checksummed = BytesBelow(result.sent_bytes, n, kLanguageChecksumSpan);
+    const uint32_t checksummed = BytesBelow(result.sent_bytes, n, map.checksum.bytes);
     for (uint32_t i = 0; i < checksummed; ++i) {
       result.checksum = ChecksumStep(result.checksum, block[i]);
     }
@@ -63,7 +60,7 @@ LanguageTransfer TransferImage(RunContext& run, PortHandle port, ImageFile& imag
   image.Close();
   ShortPause(run.clock);
   // The rest of the span is erased flash that the image does not reach.
-  for (uint32_t i = result.sent_bytes; i < kLanguageChecksumSpan; ++i) {
+  for (uint32_t i = result.sent_bytes; i < map.checksum.bytes; ++i) {
     result.checksum = ChecksumStep(result.checksum, kErasedFlashByte);
   }
   return result;
@@ -82,11 +79,10 @@ LanguageTransfer TransferSectors(RunContext& run, PortHandle port, const SectorR
 // Asks the monitor for the checksum of the area behind the marker and
 // compares it. reads counts the line reads; the prompt waits after it go on
 // with the same count.
-ChecksumReply ConfirmAreaChecksum(RunContext& run, PortHandle port, uint32_t base,
+ChecksumReply ConfirmAreaChecksum(RunContext& run, PortHandle port, const FlashSpan& span,
                                   uint32_t checksum, int& reads) {
   std::string command;
-  SendRegionChecksumQuery(run, port, base + kLanguageAreaHeaderBytes, kLanguageChecksumLength,
-                          command);
+  SendRegionChecksumQuery(run, port, span, command);
   PauseForReply(run, kLanguageChecksumWaitMs);
   int requeries = 0;
   ReplyLine line;
@@ -99,8 +95,7 @@ ChecksumReply ConfirmAreaChecksum(RunContext& run, PortHandle port, uint32_t bas
     if (line.BeginsWith(MonitorPrompt)) {
       if (requeries == kMaxChecksumRequeries) return ChecksumReply::kMissing;
       ++requeries;
-      SendRegionChecksumQuery(run, port, base + kLanguageAreaHeaderBytes, kLanguageChecksumLength,
-                              command);
+      SendRegionChecksumQuery(run, port, span, command);
       PauseForReply(run, kLanguageChecksumWaitMs);
       reads = 1;
       continue;
@@ -124,21 +119,21 @@ int DownloadLanguageImage(RunContext& run, PortHandle port) {
     LogLine(run.window, "File %s not found!\n", run.language_image_path.c_str());
     return -1;
   }
-  const uint32_t base = AreaBase(run.options);
+  const LanguageMap map = LayoutFor(run.options).languages;
 
   std::optional<SectorRewrite> rewrite;
   if (run.policy.skip_unchanged) {
-    rewrite = PlanLanguageRewrite(run, port, base);
+    rewrite = PlanLanguageRewrite(run, port, map);
     if (rewrite && rewrite->plan.unchanged) return 0;
   }
 
   LogLine(run.window, "Erasing languages ...\n");
-  if (!ClearImageMarker(run, port, base, kLanguageMarkerExtraPauseMs)) return -1;
+  if (!ClearImageMarker(run, port, map.marker, kLanguageMarkerExtraPauseMs)) return -1;
   SetProgressCaption(run.window, "Erasing ...");
   if (rewrite) {
     if (!EraseSectors(run, port, *rewrite, kLanguageEraseTicks)) return -1;
   } else {
-    SendErase(run, port, base, kLanguageAreaBytes);
+    SendErase(run, port, map.area.base, map.area.bytes);
     if (!WaitOutErase(run, port, kLanguageEraseTicks)) return -1;
   }
   LogLine(run.window, "Erased !\n");
@@ -149,21 +144,22 @@ int DownloadLanguageImage(RunContext& run, PortHandle port) {
     return -1;
   }
   const LanguageTransfer transfer =
-      rewrite ? TransferSectors(run, port, *rewrite) : TransferImage(run, port, image, base);
+      rewrite ? TransferSectors(run, port, *rewrite) : TransferImage(run, port, image, map);
   if (!transfer.ok) return -1;
 
   EndTransfer(run, port);
   LogLine(run.window, "Transferred %ld Bytes\n", static_cast<long>(transfer.sent_bytes));
 
   int reads = 0;
-  const ChecksumReply reply = ConfirmAreaChecksum(run, port, base, transfer.checksum, reads);
+  const ChecksumReply reply =
+      ConfirmAreaChecksum(run, port, map.checksum, transfer.checksum, reads);
   if (reply == ChecksumReply::kWrong) return -1;
   // The prompt waits go on counting the checksum's reads while they stay
   // below 6; every miss is nudged.
   AwaitPromptNudging(port, run.clock, {kLanguageSettleReads - reads, 0});
   bool marked = false;
   if (reply == ChecksumReply::kConfirmed) {
-    marked = WriteImageMarker(run, port, base, transfer.checksum, false);
+    marked = WriteImageMarker(run, port, map.marker, transfer.checksum, false);
   } else {
     // Without the monitor's checksum nothing proves the area: no marker, and
     // the run must not report success.

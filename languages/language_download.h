@@ -12,15 +12,6 @@
 
 namespace r7700 {
 
-// The language area (kLanguageAreaBase, at its flash-boot address) lies
-// RamCardOffset lower with the RAM card; the image starts behind the marker
-// that forms the area's 4-byte header.
-// The checksum covers the area from the image on, less its last byte: the
-// image, then 0xFF for the erased flash it does not reach. The query names
-// one byte more, as the monitor's "crc" covers length - 1 bytes.
-inline constexpr uint32_t kLanguageChecksumSpan = kLanguageAreaBytes - kLanguageAreaHeaderBytes - 1;
-inline constexpr uint32_t kLanguageChecksumLength = kLanguageChecksumSpan + 1;
-
 inline constexpr uint32_t kLanguageBlockBytes = 1024;
 inline constexpr int kLanguageEraseTicks = 20;  // 20 x 800 ms
 inline constexpr uint32_t kLanguageMarkerExtraPauseMs = 200;

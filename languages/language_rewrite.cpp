@@ -7,21 +7,25 @@
 
 namespace r7700 {
 
-std::optional<SectorRewrite> PlanLanguageRewrite(RunContext& run, PortHandle port, uint32_t base) {
+std::optional<SectorRewrite> PlanLanguageRewrite(RunContext& run, PortHandle port,
+                                                 const LanguageMap& map) {
   ImageFile image(run.language_image_path);
   const long file_bytes = image.Size();
-  if (!image.is_open() || file_bytes <= 0 || file_bytes > long{kMaxLanguageImageBytes}) return {};
+  if (!image.is_open() || file_bytes <= 0 || static_cast<uint64_t>(file_bytes) > map.image.bytes) {
+    return {};
+  }
   const auto image_bytes = static_cast<uint32_t>(file_bytes);
   SectorRewrite rewrite;
-  rewrite.content.base = base;
-  rewrite.content.bytes.assign(kLanguageAreaBytes, kErasedFlashByte);
-  uint8_t* image_start = rewrite.content.bytes.data() + kLanguageAreaHeaderBytes;
-  if (image.Read(image_start, image_bytes) != image_bytes) return {};
-  rewrite.layout = {.marker_offset = 0,
-                    .checksum_offset = kLanguageAreaHeaderBytes,
-                    .checksum_length = kLanguageChecksumLength,
-                    .data_begin = kLanguageAreaHeaderBytes,
-                    .data_end = kLanguageAreaHeaderBytes + image_bytes};
+  rewrite.content.base = map.area.base;
+  rewrite.content.bytes.assign(map.area.bytes, kErasedFlashByte);
+  const uint32_t image_offset = map.image.base - map.area.base;
+  if (image.Read(rewrite.content.bytes.data() + image_offset, image_bytes) != image_bytes)
+    return {};
+  rewrite.layout = {.marker_offset = map.marker - map.area.base,
+                    .checksum_offset = map.checksum.base - map.area.base,
+                    .checksum_length = map.checksum.bytes + 1,
+                    .data_begin = image_offset,
+                    .data_end = image_offset + image_bytes};
   return PlanRewrite(run, port, std::move(rewrite), "Languages");
 }
 

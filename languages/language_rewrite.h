@@ -6,14 +6,16 @@
 #include <cstdint>
 #include <optional>
 
+#include "download/flash_map.h"
 #include "download/sector_rewrite.h"
 
 namespace r7700 {
 
-// Reads the whole language image file, surveys the area at base and logs
-// the plan. Nothing (a complete download follows, as without the option)
+// Reads the whole language image file, surveys the area the map names and
+// logs the plan. Nothing (a complete download follows, as without the option)
 // when the file cannot be read or does not fit the area, or when every
 // sector differs.
-std::optional<SectorRewrite> PlanLanguageRewrite(RunContext& run, PortHandle port, uint32_t base);
+std::optional<SectorRewrite> PlanLanguageRewrite(RunContext& run, PortHandle port,
+                                                 const LanguageMap& map);
 
 }  // namespace r7700

@@ -2,8 +2,7 @@
 
 #include "app/resources/resource.h"
 #include "app/update_run.h"
-#include "download/firmware_download.h"
-#include "download/flash_programming.h"
+#include "download/flash_map.h"
 #include "link/serial_port.h"
 #include "link/text_format.h"
 
@@ -11,18 +10,18 @@ namespace r7700::cli {
 namespace {
 
 std::vector<MemoryRange> ErasedRanges(const UpdatePlan& plan) {
-  const uint32_t shift = plan.options.boot_from_ram_card ? RamCardOffset : 0;
-  const bool whole_region = plan.options.boot_from_ram_card || plan.options.with_boot_sector;
+  const FlashLayout layout = LayoutFor(plan.options);
   std::vector<MemoryRange> ranges;
-  const auto add = [&](std::string name, uint32_t base, uint32_t bytes) {
-    ranges.push_back({std::move(name), base - shift, base - shift + bytes - 1});
+  const auto add = [&](std::string name, const FlashSpan& span) {
+    ranges.push_back({std::move(name), span.base, span.Last()});
   };
   if (plan.firmware_chosen) {
-    add(whole_region ? "firmware region with its boot sector" : "firmware region", FlashBase,
-        whole_region ? kFirmwareRegionBytes : kBootSectorOffset);
-    if (plan.options.erase_user_flash) add("user flash", kUserFlashBase, kUserFlashBytes);
+    add(layout.firmware.keep_boot_sector ? "firmware region"
+                                         : "firmware region with its boot sector",
+        layout.firmware.erase);
+    if (plan.options.erase_user_flash) add("user flash", layout.firmware.user_flash);
   }
-  if (plan.languages_chosen) add("language area", kLanguageAreaBase, kLanguageAreaBytes);
+  if (plan.languages_chosen) add("language area", layout.languages.area);
   return ranges;
 }
 
