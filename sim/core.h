@@ -65,6 +65,7 @@ struct Core {
   bool stale_end_pending;
   int64_t load_blocks = 0;  // LoadBlock frames since power-up
   int64_t received_bytes = 0;
+  NoisyDirection noise_to_instrument;
   int64_t input_free_us = 0;  // when the last byte from the PC has arrived
   int64_t latest_us = 0;
   bool rebooted = false;

@@ -55,6 +55,18 @@ void HearCommandByte(Core& core, uint8_t byte, int64_t at_us) {
   }
 }
 
+// The UART has decoded a byte: the agent takes it, unless it is deaf.
+void TakeByte(Core& core, uint8_t byte, int64_t arrival_us, int32_t pc_baud) {
+  if (pc_baud != core.line.BaudAt(arrival_us)) byte = Garble(byte);
+  const int64_t at_us = core.agent == Agent::kStopped ? kLost : HearingTime(core, arrival_us);
+  if (at_us == kLost) return;
+  if (core.agent == Agent::kDownloader) {
+    HearDownloaderByte(core, byte, at_us);
+  } else {
+    HearCommandByte(core, byte, at_us);
+  }
+}
+
 void HearByte(Core& core, uint8_t byte, int64_t arrival_us, int32_t pc_baud) {
   const Faults& faults = core.config.faults;
   const bool unplugs = faults.unplug_after_bytes >= 0;
@@ -63,15 +75,8 @@ void HearByte(Core& core, uint8_t byte, int64_t arrival_us, int32_t pc_baud) {
   if (faults.noise_every_n_bytes > 0 && core.received_bytes % faults.noise_every_n_bytes == 0) {
     byte ^= kNoiseBit;
   }
-  if (pc_baud != core.line.BaudAt(arrival_us)) byte = Garble(byte);
-  const int64_t at_us = core.agent == Agent::kStopped ? kLost : HearingTime(core, arrival_us);
-  if (at_us != kLost) {
-    if (core.agent == Agent::kDownloader) {
-      HearDownloaderByte(core, byte, at_us);
-    } else {
-      HearCommandByte(core, byte, at_us);
-    }
-  }
+  const ByteFate fate = core.noise_to_instrument.Carry(byte);
+  for (int copy = 0; copy < fate.copies; ++copy) TakeByte(core, fate.value, arrival_us, pc_baud);
   if (unplugs && core.received_bytes == faults.unplug_after_bytes) core.line.Cut(arrival_us);
 }
 
@@ -79,11 +84,15 @@ void HearByte(Core& core, uint8_t byte, int64_t arrival_us, int32_t pc_baud) {
 
 Core::Core(const InstrumentConfig& instrument_config)
     : config(instrument_config),
-      line(instrument_config.initial_baud),
+      line(instrument_config.initial_baud,
+           NoisyDirection(instrument_config.faults.line_noise.to_pc,
+                          instrument_config.faults.line_noise.seed, Direction::kToPc)),
       agent(instrument_config.in_monitor ? Agent::kMonitor : Agent::kApplication),
       banners_to_withhold(instrument_config.faults.prompt_instead_of_banner),
       checksums_to_withhold(instrument_config.faults.prompt_instead_of_checksum),
-      stale_end_pending(instrument_config.faults.stale_end_line) {
+      stale_end_pending(instrument_config.faults.stale_end_line),
+      noise_to_instrument(instrument_config.faults.line_noise.to_instrument,
+                          instrument_config.faults.line_noise.seed, Direction::kToInstrument) {
   if (config.factory_boot_sector) InstallFactoryBootSectors(memory);
   if (config.faults.silent) line.Mute();
   if (config.faults.unplug_after_bytes == 0) line.Cut(0);
@@ -160,6 +169,11 @@ const std::vector<std::string>& Instrument::commands() const {
 
 bool Instrument::rebooted() const {
   return core_->rebooted;
+}
+
+const NoiseCounts& Instrument::noise_counts(Direction direction) const {
+  return direction == Direction::kToPc ? core_->line.noise_counts()
+                                       : core_->noise_to_instrument.counts();
 }
 
 }  // namespace r7700::sim

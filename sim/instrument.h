@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "sim/line_noise.h"
+
 namespace r7700::sim {
 
 enum class Power { kAc, kCharging, kBattery };
@@ -41,6 +43,8 @@ struct Faults {
   // The byte the downloader receives for this address has one bit flipped
   // (-1: none); the acknowledgement covers the byte as received.
   int64_t garbled_byte_address = -1;
+  // Random bit errors, drops and duplicates on the line, each way.
+  LineNoise line_noise{};
 };
 
 struct InstrumentConfig {
@@ -95,6 +99,8 @@ class Instrument {
   const std::vector<std::string>& commands() const;
   // True once "reboot" has been carried out: the instrument answers no more.
   bool rebooted() const;
+  // What the line noise has done so far in one direction.
+  const NoiseCounts& noise_counts(Direction direction) const;
 
   struct Report {
     bool rebooted = false;

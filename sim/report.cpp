@@ -102,6 +102,29 @@ const char* JsonBool(bool value) {
   return value ? "true" : "false";
 }
 
+std::string NoiseDirectionJson(const char* name, const NoiseRates& rates,
+                               const NoiseCounts& counts) {
+  return Format(
+      "    \"%s\": {\"bit_error_rate\": %g, \"drop_rate\": %g, \"duplicate_rate\": %g, "
+      "\"bytes\": %lld, \"bits_flipped\": %lld, \"bytes_dropped\": %lld, "
+      "\"bytes_duplicated\": %lld}",
+      name, rates.bit_error_rate, rates.drop_rate, rates.duplicate_rate,
+      static_cast<long long>(counts.bytes), static_cast<long long>(counts.bits_flipped),
+      static_cast<long long>(counts.bytes_dropped),
+      static_cast<long long>(counts.bytes_duplicated));
+}
+
+// The line noise asked for and what it did, so a run can be told and repeated.
+std::string NoiseJson(const LineNoise& noise, const Instrument& instrument) {
+  return Format("  \"noise\": {\n    \"seed\": %llu,\n",
+                static_cast<unsigned long long>(noise.seed)) +
+         NoiseDirectionJson("to_instrument", noise.to_instrument,
+                            instrument.noise_counts(Direction::kToInstrument)) +
+         ",\n" +
+         NoiseDirectionJson("to_pc", noise.to_pc, instrument.noise_counts(Direction::kToPc)) +
+         "\n  },\n";
+}
+
 }  // namespace
 
 Instrument::Report Instrument::MakeReport() const {
@@ -135,6 +158,7 @@ std::string Instrument::ReportJson() const {
   json += Format("  \"busy_us\": %lld,\n", static_cast<long long>(core_->busy_us));
   json += Format("  \"line_us\": %lld,\n",
                  static_cast<long long>(core_->line_us + core_->line.carried_us()));
+  json += NoiseJson(core_->config.faults.line_noise, *this);
   json += "  \"regions\": {\n";
   for (size_t i = 0; i < report.regions.size(); ++i) {
     const Report::Region& region = report.regions[i];

@@ -17,7 +17,8 @@ int64_t SimLine::Send(std::string_view bytes, int64_t at_us) {
   const int32_t baud = BaudAt(start);
   for (size_t i = 0; i < bytes.size(); ++i) {
     const auto n = static_cast<int64_t>(i);
-    queue_.push_back({static_cast<uint8_t>(bytes[i]), baud, start + LineMicros(n, baud),
+    const ByteFate fate = noise_.Carry(static_cast<uint8_t>(bytes[i]));
+    queue_.push_back({fate.value, fate.copies, baud, start + LineMicros(n, baud),
                       start + LineMicros(n + 1, baud)});
   }
   free_us_ = start + LineMicros(static_cast<int64_t>(bytes.size()), baud);
@@ -33,9 +34,12 @@ void SimLine::Cut(int64_t at_us) {
 size_t SimLine::Transmit(uint8_t* out, size_t max, int64_t now_us, int32_t pc_baud) {
   size_t n = 0;
   while (n < max && !queue_.empty() && queue_.front().done_us <= now_us) {
-    const OutByte& byte = queue_.front();
-    out[n++] = byte.baud == pc_baud ? byte.value : Garble(byte.value);
-    queue_.pop_front();
+    OutByte& byte = queue_.front();
+    // A duplicate that finds no room is delivered by the next call.
+    for (; byte.copies > 0 && n < max; --byte.copies) {
+      out[n++] = byte.baud == pc_baud ? byte.value : Garble(byte.value);
+    }
+    if (byte.copies == 0) queue_.pop_front();
   }
   return n;
 }

@@ -9,6 +9,8 @@
 #include <limits>
 #include <string_view>
 
+#include "sim/line_noise.h"
+
 namespace r7700::sim {
 
 inline constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
@@ -21,7 +23,9 @@ constexpr uint8_t Garble(uint8_t value) {
 
 class SimLine {
  public:
-  explicit SimLine(int32_t baud) : baud_(baud), next_baud_(baud) {}
+  // The line's noise towards the PC strikes each byte as it is queued.
+  SimLine(int32_t baud, const NoisyDirection& noise)
+      : baud_(baud), next_baud_(baud), noise_(noise) {}
 
   // The instrument's speed at a moment (no earlier than the last switch asked for).
   int32_t BaudAt(int64_t at_us) const { return at_us >= switch_at_us_ ? next_baud_ : baud_; }
@@ -43,10 +47,12 @@ class SimLine {
   size_t Transmit(uint8_t* out, size_t max, int64_t now_us, int32_t pc_baud);
   int64_t NextOutputMicros() const { return queue_.empty() ? kNever : queue_.front().done_us; }
   void DiscardStarted(int64_t now_us);
+  const NoiseCounts& noise_counts() const { return noise_.counts(); }
 
  private:
   struct OutByte {
     uint8_t value;
+    int copies;  // how many times it reaches the PC (line noise)
     int32_t baud;
     int64_t start_us;
     int64_t done_us;
@@ -59,6 +65,7 @@ class SimLine {
   int64_t free_us_ = 0;
   int64_t carried_us_ = 0;
   bool muted_ = false;
+  NoisyDirection noise_;
 };
 
 }  // namespace r7700::sim

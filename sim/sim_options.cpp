@@ -48,6 +48,15 @@ const char* const kSimUsage =
     "  --garble-byte ADDR       the byte loaded for ADDR (hex) arrives with one bit\n"
     "                           flipped; its block is acknowledged as received\n"
     "  --blank-boot-sector      no boot sector from the factory in either copy\n"
+    "line noise, each at a rate from 0 to 1, towards the instrument or the PC:\n"
+    "  --bit-errors-to-instrument RATE, --bit-errors-to-pc RATE\n"
+    "                           each data bit arrives flipped with this chance\n"
+    "  --drops-to-instrument RATE, --drops-to-pc RATE\n"
+    "                           each byte is lost with this chance\n"
+    "  --duplicates-to-instrument RATE, --duplicates-to-pc RATE\n"
+    "                           each byte arrives twice with this chance\n"
+    "  --noise-seed N           the same seed meets the same errors at the same\n"
+    "                           bytes of the line (default 1)\n"
     "  --help                   this text\n"
     "  --version                the program's version\n"
     "exit status: 0 after the reboot or a stop by signal, 1 when the terminal,\n"
@@ -66,10 +75,43 @@ bool ParseWhole(std::string_view text, Number* value) {
   return error == std::errc() && end == text.data() + text.size() && *value >= 0;
 }
 
-// The options that take a count, and where it goes.
+// The options that take a rate of line noise, and where it goes.
+double* RateTarget(std::string_view flag, LineNoise& noise) {
+  struct Rate {
+    std::string_view flag;
+    double NoiseRates::*member;
+    bool to_pc;
+  };
+  static constexpr Rate kRates[] = {
+      {"--bit-errors-to-instrument", &NoiseRates::bit_error_rate, false},
+      {"--bit-errors-to-pc", &NoiseRates::bit_error_rate, true},
+      {"--drops-to-instrument", &NoiseRates::drop_rate, false},
+      {"--drops-to-pc", &NoiseRates::drop_rate, true},
+      {"--duplicates-to-instrument", &NoiseRates::duplicate_rate, false},
+      {"--duplicates-to-pc", &NoiseRates::duplicate_rate, true}};
+  for (const Rate& rate : kRates) {
+    if (rate.flag != flag) continue;
+    NoiseRates& rates = rate.to_pc ? noise.to_pc : noise.to_instrument;
+    return &(rates.*rate.member);
+  }
+  return nullptr;
+}
+
+bool ParseRate(std::string_view text, double* rate) {
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *rate);
+  return error == std::errc() && end == text.data() + text.size() && *rate >= 0 && *rate <= 1;
+}
+
+// The options that take a number, and where it goes.
 bool SetCount(std::string_view flag, std::string_view text, InstrumentConfig& config) {
   Faults& faults = config.faults;
   if (flag == "--unplug-after") return ParseWhole(text, &faults.unplug_after_bytes);
+  if (flag == "--noise-seed") {
+    uint64_t& seed = faults.line_noise.seed;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seed);
+    return error == std::errc() && end == text.data() + text.size();
+  }
+  if (double* rate = RateTarget(flag, faults.line_noise)) return ParseRate(text, rate);
   int* target = flag == "--prompt-for-banner"     ? &faults.prompt_instead_of_banner
                 : flag == "--prompt-for-checksum" ? &faults.prompt_instead_of_checksum
                 : flag == "--wrong-ack-on-block"  ? &faults.wrong_ack_on_block

@@ -1,6 +1,8 @@
 // Each fault option, seen from the PC end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <string>
 #include <vector>
 
@@ -119,6 +121,118 @@ TEST(SimFaults, GarbledByteIsStoredAndAcknowledgedAsReceived) {
   SimRig rig(InMonitor(faults));
   EXPECT_EQ(rig.Load(true, 0x3B00000, kBlock), "\x0E");
   EXPECT_EQ(rig.instrument.Read(0x3B00000, 4), (std::vector<uint8_t>{0x01, 0x02, 0x05, 0x08}));
+}
+
+int BitsApart(const std::string& a, const std::string& b) {
+  int bits = 0;
+  for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+    bits += std::popcount(static_cast<unsigned>(static_cast<uint8_t>(a[i] ^ b[i])));
+  }
+  return bits;
+}
+
+// 65000 bytes through the downloader into RAM, under noise towards the
+// instrument; returns what RAM holds.
+std::string LoadThroughNoise(uint64_t seed, double bit_error_rate) {
+  sim::Faults faults;
+  faults.line_noise.seed = seed;
+  faults.line_noise.to_instrument.bit_error_rate = bit_error_rate;
+  SimRig rig(InMonitor(faults));
+  const std::vector<uint8_t> pattern = TestPattern(65000);
+  const std::string ack = rig.Load(false, 0x840000, pattern);
+  const std::vector<uint8_t> held = rig.instrument.Read(0x840000, 65000);
+  uint8_t held_xor = 0;
+  for (uint8_t byte : held) held_xor ^= byte;
+  EXPECT_EQ(ack, std::string(1, static_cast<char>(held_xor)));
+  EXPECT_EQ(
+      BitsApart(std::string(held.begin(), held.end()), std::string(pattern.begin(), pattern.end())),
+      rig.instrument.noise_counts(sim::Direction::kToInstrument).bits_flipped);
+  return std::string(held.begin(), held.end());
+}
+
+TEST(SimFaults, BitErrorsTowardsTheInstrumentAtTheirRateAndSeed) {
+  const std::string clean = LoadThroughNoise(1, 0);
+  const std::string noisy = LoadThroughNoise(1, 1e-4);
+  const int flipped = BitsApart(clean, noisy);
+  EXPECT_GT(flipped, 52 - 30);  // 520000 bits: about 52, four standard deviations either way
+  EXPECT_LT(flipped, 52 + 30);
+  EXPECT_EQ(LoadThroughNoise(1, 1e-4), noisy);
+  EXPECT_NE(LoadThroughNoise(2, 1e-4), noisy);
+}
+
+TEST(SimFaults, DropsAndDuplicatesTowardsTheInstrument) {
+  sim::Faults faults;
+  faults.line_noise.to_instrument.drop_rate = 1;
+  SimRig deaf(InMonitor(faults));
+  EXPECT_EQ(deaf.Ask("enh\n"), "");
+  EXPECT_TRUE(deaf.instrument.commands().empty());
+  faults.line_noise.to_instrument = {.duplicate_rate = 1};
+  SimRig stutter(InMonitor(faults));
+  EXPECT_EQ(stutter.Ask("enh\n", "\r\nR7700>\r\n"), "Error: unknown command\r\nR7700>\r\n");
+  EXPECT_EQ(stutter.instrument.commands(), (std::vector<std::string>{"eennhh", ""}));
+}
+
+// 1000 dump rows of RAM, each with its prompt, as the PC receives them.
+std::string DumpThroughNoise(const sim::NoiseRates& to_pc, uint64_t seed,
+                             sim::NoiseCounts* counts) {
+  sim::Faults faults;
+  faults.line_noise.seed = seed;
+  faults.line_noise.to_pc = to_pc;
+  SimRig rig(InMonitor(faults));
+  std::string received;
+  for (int row = 0; row < 1000; ++row) {
+    rig.Send("dm 840000\n");
+    received += rig.ReadFor(100);
+  }
+  *counts = rig.instrument.noise_counts(sim::Direction::kToPc);
+  return received;
+}
+
+TEST(SimFaults, NoiseTowardsThePcAtItsRatesAndSeed) {
+  sim::NoiseCounts counts;
+  const std::string clean = DumpThroughNoise({}, 1, &counts);
+  ASSERT_EQ(clean.size(), 1000 * 75u);
+  EXPECT_EQ(counts.bytes, 75000);
+
+  const std::string flipped = DumpThroughNoise({.bit_error_rate = 1e-4}, 1, &counts);
+  ASSERT_EQ(flipped.size(), clean.size());
+  const int bits = BitsApart(clean, flipped);
+  EXPECT_EQ(bits, counts.bits_flipped);
+  EXPECT_GT(bits, 60 - 31);  // 600000 bits: about 60, four standard deviations either way
+  EXPECT_LT(bits, 60 + 31);
+  sim::NoiseCounts again;
+  EXPECT_EQ(DumpThroughNoise({.bit_error_rate = 1e-4}, 1, &again), flipped);
+  EXPECT_NE(DumpThroughNoise({.bit_error_rate = 1e-4}, 3, &again), flipped);
+
+  const std::string slipped =
+      DumpThroughNoise({.drop_rate = 0.01, .duplicate_rate = 0.01}, 1, &counts);
+  EXPECT_EQ(static_cast<int64_t>(slipped.size()),
+            75000 - counts.bytes_dropped + counts.bytes_duplicated);
+  for (int64_t slips : {counts.bytes_dropped, counts.bytes_duplicated}) {
+    EXPECT_GT(slips, 750 - 110);  // about 750, four standard deviations either way
+    EXPECT_LT(slips, 750 + 110);
+  }
+  EXPECT_EQ(DumpThroughNoise({.duplicate_rate = 1}, 1, &counts).substr(0, 12), "FFFF  FFFF  ");
+}
+
+TEST(SimFaults, TheStateRecordsTheNoiseAskedForAndWhatItDid) {
+  sim::Faults faults;
+  faults.line_noise.seed = 7;
+  faults.line_noise.to_pc.duplicate_rate = 1;
+  faults.line_noise.to_instrument.bit_error_rate = 1e-7;
+  SimRig rig(InMonitor(faults));
+  EXPECT_EQ(rig.Ask("enh\n", "\n\n"), "RR77770000>>\r\r\n\n");
+  const std::string json = rig.instrument.ReportJson();
+  EXPECT_NE(json.find("\"seed\": 7,"), std::string::npos) << json;
+  EXPECT_NE(json.find("\"to_instrument\": {\"bit_error_rate\": 1e-07, \"drop_rate\": 0, "
+                      "\"duplicate_rate\": 0, \"bytes\": 4, \"bits_flipped\": 0,"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find("\"to_pc\": {\"bit_error_rate\": 0, \"drop_rate\": 0, \"duplicate_rate\": "
+                      "1, \"bytes\": 8, \"bits_flipped\": 0, \"bytes_dropped\": 0, "
+                      "\"bytes_duplicated\": 8}"),
+            std::string::npos)
+      << json;
 }
 
 }  // namespace

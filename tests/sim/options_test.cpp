@@ -48,7 +48,21 @@ TEST(SimOptions, EveryOptionReachesTheInstrument) {
                                "--garble-byte",
                                "0x3ff4800",
                                "--blank-boot-sector",
-                               "--lenient"},
+                               "--lenient",
+                               "--bit-errors-to-instrument",
+                               "1e-7",
+                               "--bit-errors-to-pc",
+                               "1e-5",
+                               "--drops-to-instrument",
+                               "0.25",
+                               "--drops-to-pc",
+                               "1",
+                               "--duplicates-to-instrument",
+                               "0",
+                               "--duplicates-to-pc",
+                               "2e-9",
+                               "--noise-seed",
+                               "18446744073709551615"},
                               1.0, &options, &problem))
       << problem;
   const InstrumentConfig& c = options.config;
@@ -71,6 +85,14 @@ TEST(SimOptions, EveryOptionReachesTheInstrument) {
   EXPECT_EQ(c.faults.garbled_byte_address, 0x3ff4800);
   EXPECT_FALSE(c.factory_boot_sector);
   EXPECT_TRUE(c.lenient);
+  const LineNoise& noise = c.faults.line_noise;
+  EXPECT_EQ(noise.seed, 18446744073709551615ULL);
+  EXPECT_EQ(noise.to_instrument.bit_error_rate, 1e-7);
+  EXPECT_EQ(noise.to_instrument.drop_rate, 0.25);
+  EXPECT_EQ(noise.to_instrument.duplicate_rate, 0);
+  EXPECT_EQ(noise.to_pc.bit_error_rate, 1e-5);
+  EXPECT_EQ(noise.to_pc.drop_rate, 1);
+  EXPECT_EQ(noise.to_pc.duplicate_rate, 2e-9);
 }
 
 TEST(SimOptions, DefaultsAndUsageErrors) {
@@ -80,6 +102,8 @@ TEST(SimOptions, DefaultsAndUsageErrors) {
   EXPECT_EQ(options.time_scale, 0.5);
   EXPECT_EQ(options.config.series, 'C');
   EXPECT_EQ(options.config.faults.unplug_after_bytes, -1);
+  EXPECT_FALSE(options.config.faults.line_noise.to_instrument.any() ||
+               options.config.faults.line_noise.to_pc.any());
   for (const std::vector<std::string>& args :
        std::vector<std::vector<std::string>>{{"--series", "D"},
                                              {"--power", "solar"},
@@ -90,6 +114,10 @@ TEST(SimOptions, DefaultsAndUsageErrors) {
                                              {"--slow-erase", "5s"},
                                              {"--garble-command", "pf 0 0"},
                                              {"--garble-byte", "3fg"},
+                                             {"--bit-errors-to-instrument", "1.5"},
+                                             {"--drops-to-pc", "-0.1"},
+                                             {"--duplicates-to-pc", "1e-7x"},
+                                             {"--noise-seed", "-1"},
                                              {"--link"},
                                              {"--frobnicate"}}) {
     EXPECT_FALSE(ParseSimOptions(args, 1.0, &options, &problem)) << args[0];
