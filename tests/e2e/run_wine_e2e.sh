@@ -57,8 +57,8 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export R7700_TIME_SCALE=$SCALE
 
-passed=0
-failed=0
+# shellcheck source=tests/lib/case_results.sh
+source "$HERE/../lib/case_results.sh"
 XVFB_PID=""
 SIM_PID=""
 
@@ -68,16 +68,6 @@ cleanup() {
   [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
 }
 trap cleanup EXIT
-
-result() {  # name status detail
-  if [ "$2" -eq 0 ]; then
-    passed=$((passed + 1))
-    echo "PASS $1"
-  else
-    failed=$((failed + 1))
-    echo "FAIL $1${3:+: $3}"
-  fi
-}
 
 start_display() {
   rm -f "$OUT/xvfb.display"
