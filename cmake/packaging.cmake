@@ -2,9 +2,10 @@
 # out as the Windows program expects it (programs, help page and settings
 # file side by side, data/ below) and packs it as a zip; the native preset
 # installs the Linux programs, the manual pages and the documentation and
-# packs them as a tarball:
+# packs them as a tarball, or as a Debian package with -G DEB:
 #
 #   cmake --build --preset native && cpack --config build/native/CPackConfig.cmake
+#   cpack -G DEB --config build/native/CPackConfig.cmake
 #   cmake --build --preset windows && cpack --config build/windows/CPackConfig.cmake
 #
 # tests/package/check_package.sh lists both packages and checks what they hold.
@@ -55,6 +56,20 @@ else()
           RENAME simulator.md)
   set(CPACK_GENERATOR TGZ)
   set(CPACK_SYSTEM_NAME linux-${CMAKE_SYSTEM_PROCESSOR})
+  # The Debian package installs below /usr; its library dependencies come
+  # from dpkg-shlibdeps, so they match the system it was built on.
+  set(CPACK_DEBIAN_PACKAGE_NAME r7700update)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "r7700update maintainers <maintainers@r7700update.example>")
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
+      "r7700-update loads firmware and display languages into R7700 B/C series\n"
+      "handheld OTDRs over a serial line. r7700-sim simulates the instrument on\n"
+      "a pseudo-terminal, and r7700-make-sample-data writes sample data for it.")
+  set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/debian/prepare.cmake)
+  set(CPACK_R7700_DEBIAN_DIR ${PROJECT_SOURCE_DIR}/packaging/debian)
 endif()
 
 # README.md links to docs/..., so both keep their places in either package.

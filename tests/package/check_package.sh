@@ -2,10 +2,14 @@
 # Packs a build tree with CPack, lists the package and checks what it holds.
 #
 # Usage: tests/package/check_package.sh linux NATIVE_BUILD_DIR
+#        tests/package/check_package.sh deb NATIVE_BUILD_DIR
 #        tests/package/check_package.sh windows WINDOWS_BUILD_DIR NATIVE_BUILD_DIR
 #   linux    the tarball: the three programs, the manual page, the docs; the
 #            packed programs then update the simulated instrument (languages
 #            only, scaled time) on their own, out of the unpacked folder.
+#   deb      the Debian package: lintian finds no error; installed with
+#            dpkg -i (as root, or through sudo), the installed programs
+#            update the simulated instrument; then removed, leaving nothing.
 #   windows  the zip: both programs (64-bit, no runtime DLLs beside them), the
 #            help page, product.ini, data/lang.cfg, the docs; the native
 #            r7700-update then starts on the unpacked folder, which proves
@@ -19,7 +23,7 @@ source_dir=$(cd "$here/../.." && pwd)
 failures=0
 
 usage() {
-  sed -n '4,5p' "$0" >&2
+  sed -n '4,6p' "$0" >&2
   exit 64
 }
 
@@ -176,6 +180,63 @@ packed_update() { # bin-dir work-dir
   fi
 }
 
+# The package's files that dpkg knows as installed.
+installed_files() {
+  local entry
+  dpkg-query -L r7700update 2>/dev/null | while read -r entry; do
+    [[ -f "$entry" ]] && echo "$entry"
+  done
+}
+
+not_installed() { [[ "$(dpkg-query -W -f='${db:Status-Status}' r7700update 2>/dev/null)" != installed ]]; }
+
+# dpkg as root, its output in a log shown when it fails.
+run_dpkg() { # log arguments...
+  local log=$1
+  shift
+  "${as_root[@]}" dpkg "$@" >"$log" 2>&1 || { sed 's/^/     | /' "$log"; return 1; }
+}
+
+none_left() { # listing of files
+  local file
+  while read -r file; do [[ ! -e "$file" ]] || { echo "     left behind: $file"; return 1; }; done <"$1"
+}
+
+lintian_without_errors() { # package log
+  lintian --fail-on error "$1" >"$2" 2>&1 || { sed 's/^/     | /' "$2"; return 1; }
+}
+
+check_deb() { # native-build-dir
+  local build out package
+  as_root=()
+  build=$(cd "$1" && pwd)
+  out=$build/deb-check
+  rm -rf "$out"
+  mkdir -p "$out"
+  [[ $(id -u) -eq 0 ]] || as_root=(sudo)
+  cpack -G DEB --config "$build/CPackConfig.cmake" -B "$out" >"$out/cpack.log" 2>&1 ||
+    { cat "$out/cpack.log" >&2; return 1; }
+  package=$out/r7700update_${version}_amd64.deb
+  echo "== $(basename "$package")"
+  dpkg-deb -f "$package" Package Version Depends | sed 's/^/     /'
+  check "the package is named after version $version" test -f "$package"
+  check "lintian finds no error" lintian_without_errors "$package" "$out/lintian.log"
+  check "depends on the C and C++ runtime" \
+    grep -qE 'libc6 .*libstdc\+\+6' <(dpkg-deb -f "$package" Depends)
+  check "dpkg -i installs it" run_dpkg "$out/install.log" -i "$package"
+  installed_files >"$out/installed.txt"
+  for entry in /usr/bin/r7700-update /usr/bin/r7700-sim /usr/bin/r7700-make-sample-data \
+    /usr/share/man/man1/r7700-update.1.gz /usr/share/man/man1/r7700-sim.1.gz; do
+    check "installs $entry" has_entry "$out/installed.txt" "$entry"
+  done
+  check "the installed r7700-update --version" output_is "r7700-update $version" \
+    /usr/bin/r7700-update --version
+  check "the installed programs update the simulated instrument" packed_update /usr/bin "$out/update"
+  check "dpkg -r removes it" run_dpkg "$out/remove.log" -r r7700update
+  check "dpkg knows it no longer" not_installed
+  check "no file of it is left" none_left "$out/installed.txt"
+}
+
 check_windows() { # windows-build-dir native-build-dir
   local build native out package listing top
   build=$(cd "$1" && pwd)
@@ -229,6 +290,7 @@ starts_without_message() { # native-build-dir folder out-dir
 
 case ${1:-} in
   linux) (($# == 2)) || usage; check_linux "$2" ;;
+  deb) (($# == 2)) || usage; check_deb "$2" ;;
   windows) (($# == 3)) || usage; check_windows "$2" "$3" ;;
   *) usage ;;
 esac
