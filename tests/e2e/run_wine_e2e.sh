@@ -2,22 +2,24 @@
 # End-to-end test of the Windows program r7700update.exe under Wine + Xvfb,
 # against the simulated instrument r7700-sim on a pseudo-terminal that Wine
 # sees as COM1, driven by the cross-built e2e_driver.exe. Also compares our
-# portable profile reader with the Windows profile functions.
+# portable profile reader with the Windows profile functions, and runs the
+# command line r7700-update.exe on COM1 (tests/e2e/cli_case.sh).
 #
 # Usage: tests/e2e/run_wine_e2e.sh WINDOWS_BUILD_DIR NATIVE_BUILD_DIR
-#   WINDOWS_BUILD_DIR  mingw-w64 build: app/win32/r7700update.exe and
+#   WINDOWS_BUILD_DIR  mingw-w64 build: app/win32/r7700update.exe,
+#                      app/cli/r7700-update.exe and
 #                      tests/e2e/drivers/{e2e_driver,profile_probe}.exe
-#   NATIVE_BUILD_DIR   native build: sim/r7700-sim,
+#   NATIVE_BUILD_DIR   native build: sim/r7700-sim, app/cli/r7700-update,
 #                      tools/r7700-make-sample-data, tests/e2e/profile_query
 # Artefacts (logs, screenshots, simulator states) go to WINDOWS_BUILD_DIR/e2e.
 # Time runs R7700_TIME_SCALE times real time (default 0.05), in the program
 # and in the simulator alike. R7700_E2E_CASES picks cases (default: strings
-# profiles numbered full restricted abort twin twin_profile). Exit status 0
+# profiles numbered full restricted abort twin twin_profile cli). Exit status 0
 # when every case passed.
 set -uo pipefail
 
 if [ $# -ne 2 ]; then
-  sed -n '8,17p' "$0" >&2
+  sed -n '8,18p' "$0" >&2
   exit 64
 fi
 WIN_BUILD=$(realpath "$1")
@@ -39,14 +41,15 @@ SCALE=${R7700_TIME_SCALE:-0.05}
 RUN_LIMIT_S=900
 # How long the program may take to end after its driver has finished.
 END_GRACE_S=30
-CASES=${R7700_E2E_CASES:-strings profiles numbered full restricted abort twin twin_profile}
+CASES=${R7700_E2E_CASES:-strings profiles numbered full restricted abort twin twin_profile cli}
 # What the prefix's handler of .html files was asked to open, one a line.
 HELP_OPENED=$OUT/help-opened.txt
 
 for tool in Xvfb wine wineserver winepath; do
   command -v "$tool" >/dev/null || { echo "run_wine_e2e: $tool is not installed" >&2; exit 2; }
 done
-for file in "$EXE" "$HELP_PAGE" "$DRIVER" "$TWIN_DRIVER" "$PROBE" "$SIM" "$SAMPLE" "$QUERY"; do
+for file in "$EXE" "$HELP_PAGE" "$DRIVER" "$TWIN_DRIVER" "$PROBE" "$SIM" "$SAMPLE" "$QUERY" \
+  "$WIN_BUILD/app/cli/r7700-update.exe" "$NATIVE_BUILD/app/cli/r7700-update"; do
   [ -e "$file" ] || { echo "run_wine_e2e: missing $file (build both trees first)" >&2; exit 2; }
 done
 
@@ -311,6 +314,8 @@ case_profiles() {
 
 # shellcheck source=tests/e2e/twin_case.sh
 source "$HERE/twin_case.sh"
+# shellcheck source=tests/e2e/cli_case.sh
+source "$HERE/cli_case.sh"
 
 start_display
 prepare_prefix

@@ -49,6 +49,8 @@ done
 
 # shellcheck source=tests/lib/case_results.sh
 source "$HERE/../lib/case_results.sh"
+# shellcheck source=tests/lib/sim_runs.sh
+source "$HERE/../lib/sim_runs.sh"
 declare -A SIM_PIDS PTYS
 QEMU_PID=""
 
@@ -134,16 +136,9 @@ start_sim() { # name
   [ -n "${PTYS[$1]}" ]
 }
 
-# The simulator ends by itself after the instrument's reboot.
 stop_sim() { # name
-  local pid=${SIM_PIDS[$1]:-} _
-  [ -n "$pid" ] || return 0
-  for _ in $(seq 50); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill "$pid" 2>/dev/null
-  wait "$pid" 2>/dev/null
+  [ -n "${SIM_PIDS[$1]:-}" ] || return 0
+  end_sim "${SIM_PIDS[$1]}"
   unset "SIM_PIDS[$1]"
 }
 
@@ -199,12 +194,6 @@ case_status() { # name
   tr -d '\r' <"$OUT/console.log" | sed -n "s/^@@@ end $1 status=\([0-9]*\)$/\1/p"
 }
 
-# What the instrument received and holds: every command line and every
-# region digest.
-run_record() { # state.json
-  grep -E '"(commands|firmware_valid|languages_valid|languages|baud)"|"sha256":' "$1"
-}
-
 check_update() { # guest-name pty-name
   local status detail=""
   status=$(case_status "$1")
@@ -212,8 +201,7 @@ check_update() { # guest-name pty-name
   [ "$(cat "$OUT/$2/status")" = 0 ] || detail+=" the pty run failed too;"
   grep -q '"languages": \["English", "Deutsch"\]' "$OUT/$1/state.json" ||
     detail+=" languages not installed;"
-  if ! diff <(run_record "$OUT/$2/state.json") <(run_record "$OUT/$1/state.json") \
-    >"$OUT/$1/differs.txt"; then
+  if ! same_run "$OUT/$2/state.json" "$OUT/$1/state.json" >"$OUT/$1/differs.txt"; then
     detail+=" commands or digests differ from the pty run (see $OUT/$1/differs.txt);"
   fi
   [ -n "$detail" ] && section "$1" | tail -n 15 | sed 's/^/    | /'
