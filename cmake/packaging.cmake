@@ -44,7 +44,7 @@ else()
   endforeach()
   # The manual pages carry the project's version, as --version and the
   # package name do.
-  foreach(program r7700-update r7700-sim)
+  foreach(program r7700-update r7700-sim r7700-make-sample-data)
     if(TARGET ${program})
       configure_file(${PROJECT_SOURCE_DIR}/packaging/man/${program}.1.in
                      ${CMAKE_BINARY_DIR}/${program}.1 @ONLY)

@@ -46,30 +46,34 @@ for tty in /sys/class/tty/ttyUSB*; do
   ln -s "../../$name" "/dev/serial/by-id/$(by_id_link "$name")"
 done
 
+uptime_s() { cut -d' ' -f1 /proc/uptime; }
+
 # Output to a file first: no progress bar, as in the pty runs on the host.
 run() { # name command...
-  local name=$1 status
+  local name=$1 status begin
   shift
+  begin=$(uptime_s)
   timeout "$CASE_LIMIT_S" "$@" </dev/null >/tmp/case.log 2>&1
   status=$?
   echo "@@@ begin $name"
   cat /tmp/case.log
-  echo "@@@ end $name status=$status"
+  echo "@@@ end $name status=$status in $(awk "BEGIN { print $(uptime_s) - $begin }") s"
 }
 
 # Languages only, as in the same run on a pty on the host.
 languages="--lang English --lang Deutsch --no-firmware --yes"
 
-echo "@@@ booted after $(cut -d' ' -f1 /proc/uptime) s"
+echo "@@@ booted after $(uptime_s) s"
 echo "@@@ begin by-id"
 ls /dev/serial/by-id
-echo "@@@ end by-id status=0"
+echo "@@@ end by-id status=0 in 0 s"
 run list r7700-update --list-ports
 run info r7700-update --info --port /dev/ttyS3 --home /homes/info
 run uart-115200 r7700-update --port /dev/ttyS1 --baud 115200 --home /homes/uart-115200 $languages
 run uart-19200 r7700-update --port /dev/ttyS2 --baud 19200 --home /homes/uart-19200 $languages
 
 # A second copy while the first holds the adapter: it must be refused.
+begin=$(uptime_s)
 timeout "$CASE_LIMIT_S" r7700-update --port /dev/ttyUSB0 --baud 115200 --home /homes/usb-115200 \
   $languages </dev/null >/tmp/usb.log 2>&1 &
 first=$!
@@ -83,7 +87,7 @@ wait "$first"
 status=$?
 echo "@@@ begin usb-115200"
 cat /tmp/usb.log
-echo "@@@ end usb-115200 status=$status"
+echo "@@@ end usb-115200 status=$status in $(awk "BEGIN { print $(uptime_s) - $begin }") s"
 
 # Another program holds a port with TIOCEXCL alone.
 run held-list exclusive_holder /dev/ttyS3 r7700-update --list-ports

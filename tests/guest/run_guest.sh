@@ -33,8 +33,8 @@ KERNEL_CACHE=$OUT/kernel
 # Below 0.1 the emulated 16550 (about 120 kB/s), not the tool, sets the pace.
 SCALE=0.1
 ACCEL=${R7700_GUEST_ACCEL:-tcg}
-GUEST_LIMIT_S=300
-CASE_LIMIT_S=120
+GUEST_LIMIT_S=180
+CASE_LIMIT_S=60
 MODULES="usb-common usbcore xhci-hcd xhci-pci usbserial ftdi_sio"
 # The guest's instruments and the pty runs they are compared with.
 GUEST_SIMS="info uart-115200 uart-19200 usb-115200"
@@ -191,7 +191,7 @@ section() { # name
     inside'
 }
 case_status() { # name
-  tr -d '\r' <"$OUT/console.log" | sed -n "s/^@@@ end $1 status=\([0-9]*\)$/\1/p"
+  tr -d '\r' <"$OUT/console.log" | sed -n "s/^@@@ end $1 status=\([0-9]*\) in .*/\1/p"
 }
 
 check_update() { # guest-name pty-name
@@ -283,7 +283,7 @@ qemu_status=$?
 QEMU_PID=""
 for name in $GUEST_SIMS; do stop_sim "$name"; done
 echo "run_guest: guest ran $(($(date +%s) - boot_start)) s"
-tr -d '\r' <"$OUT/console.log" | sed -n 's/^@@@ end \(.*\) status=\(.*\)$/    \1: exit \2/p'
+tr -d '\r' <"$OUT/console.log" | sed -n 's/^@@@ end \([^ ]*\) status=\([0-9]*\) in \(.*\)$/    \1: exit \2 in \3/p'
 
 if ! tr -d '\r' <"$OUT/console.log" | grep -q '^@@@ guest done$'; then
   result "guest booted and ran every case" 1 "qemu exit $qemu_status"
