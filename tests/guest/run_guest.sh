@@ -67,19 +67,19 @@ kernel_package() {
   apt-cache depends linux-image-amd64 2>/dev/null |
     awk '/Depends: linux-image-[0-9]/ { print $2; exit }'
 }
-fetch_kernel() {
+
+# Unpacks the kernel and the modules of the current package into
+# KERNEL_DIR, unless they are there already.
+unpack_kernel() {
   local package
   package=$(kernel_package)
-  if [ -z "$package" ]; then
-    apt-get update -q >"$OUT/apt-update.log" 2>&1
-    package=$(kernel_package)
-  fi
   [ -n "$package" ] || { echo "run_guest: apt-cache knows no linux-image-amd64" >&2; return 1; }
   KERNEL_DIR=$KERNEL_CACHE/$package
   [ -f "$KERNEL_DIR/vmlinuz" ] && return 0
+  # Only the current kernel is kept.
+  rm -rf "$KERNEL_CACHE"
   local work=$KERNEL_CACHE/download
-  rm -rf "$work" "$KERNEL_DIR"
-  mkdir -p "$work/unpacked" "$KERNEL_DIR"
+  mkdir -p "$work/unpacked"
   (cd "$work" && apt-get -q -o APT::Sandbox::User=root download "$package") \
     >"$OUT/apt-download.log" 2>&1 || { cat "$OUT/apt-download.log" >&2; return 1; }
   local patterns=(./boot/vmlinuz-* ./lib/modules/*/kernel/drivers/usb/common/usb-common.ko
@@ -87,13 +87,25 @@ fetch_kernel() {
     ./lib/modules/*/kernel/drivers/usb/serial/usbserial.ko ./lib/modules/*/kernel/drivers/usb/serial/ftdi_sio.ko)
   dpkg-deb --fsys-tarfile "$work"/*.deb | tar -x -C "$work/unpacked" --wildcards "${patterns[@]}" ||
     return 1
-  cp "$work"/unpacked/boot/vmlinuz-* "$KERNEL_DIR/vmlinuz"
-  find "$work/unpacked/lib/modules" -name '*.ko' -exec cp {} "$KERNEL_DIR/" \;
+  mkdir -p "$KERNEL_DIR.part"
+  cp "$work"/unpacked/boot/vmlinuz-* "$KERNEL_DIR.part/vmlinuz"
+  find "$work/unpacked/lib/modules" -name '*.ko' -exec cp {} "$KERNEL_DIR.part/" \;
   rm -rf "$work"
   local module
   for module in $MODULES; do
-    [ -f "$KERNEL_DIR/$module.ko" ] || { echo "run_guest: $package has no $module.ko" >&2; return 1; }
+    [ -f "$KERNEL_DIR.part/$module.ko" ] ||
+      { echo "run_guest: $package has no $module.ko" >&2; return 1; }
   done
+  mv "$KERNEL_DIR.part" "$KERNEL_DIR"
+}
+
+# Package lists that are missing or name a version no longer served are
+# renewed once.
+fetch_kernel() {
+  unpack_kernel && return 0
+  echo "run_guest: renewing the package lists" >&2
+  apt-get update -q >"$OUT/apt-update.log" 2>&1
+  unpack_kernel
 }
 
 # A program and the shared libraries it loads, at their own paths.
