@@ -9,7 +9,8 @@
 #            only, scaled time) on their own, out of the unpacked folder.
 #   deb      the Debian package: lintian finds nothing to warn of; installed with
 #            dpkg -i (as root, or through sudo), the installed programs
-#            update the simulated instrument; then removed, leaving nothing.
+#            update the simulated instrument; then removed, leaving nothing
+#            (an r7700update installed before is replaced, then removed too).
 #   windows  the zip: both programs (64-bit, no runtime DLLs beside them), the
 #            help page, product.ini, data/lang.cfg, the docs; the native
 #            r7700-update then starts on the unpacked folder, which proves
