@@ -1,5 +1,7 @@
 #include "dialogue/connection.h"
 
+#include <vector>
+
 #include "dialogue/command_link.h"
 #include "dialogue/loader_verification.h"
 #include "link/error_report.h"
@@ -24,6 +26,16 @@ constexpr std::string_view kSeriesAText =
     "This program can update R7700B/C Series Vesk-OTDR's only !\n\nTo update the connected "
     "R7700A Vesk-OTDR please use the appropriate version of the update program (version 3.0)";
 
+constexpr std::string_view kUnaskedPowerText =
+    "The OTDR answers from its boot monitor, which cannot tell whether an AC-supply is "
+    "connected!\nIs the AC-supply connected?";
+constexpr std::string_view kUnaskedPowerCaption = "Power";
+// Prompt waits, each followed by a nudge, when looking for a monitor left at the run's speed.
+constexpr PromptWaits kRunSpeedPromptWaits{.waits = 3, .silent_misses = 0};
+// The downloader's block buffer and a frame header: this many bytes end any
+// block it may still be taking in.
+constexpr uint32_t kDownloaderFillerBytes = 0x10000 + 9;
+
 bool IsApplicationAnswer(const ReplyLine& a, const ReplyLine& b) {
   return a.BeginsWith(ApplicationIdPrefix) && a.Contains(ApplicationIdWord) &&
          b.BeginsWith(EndMarker);
@@ -41,6 +53,49 @@ int VerifyLoader(RunContext& run, PortHandle port) {
   if (VerifyTestDump(run, port) != 0) return Fail(run, kCyclePowerText);
   LogLine(run.window, "Checks done!\n");
   return kConnected;
+}
+
+// A monitor already in charge cannot say whether the instrument runs on
+// mains; only the user can.
+int ConfirmUnaskedPower(RunContext& run) {
+  if (!run.policy.confirm_power_in_monitor) return kConnected;
+  if (run.window.ShowBox(kUnaskedPowerText, kUnaskedPowerCaption, BoxIcon::kWarning,
+                         BoxButtons::kYesNo) == BoxAnswer::kYes) {
+    return kConnected;
+  }
+  return Fail(run, kNoMainsText);
+}
+
+bool NudgedForPrompt(RunContext& run, PortHandle port) {
+  SendText(port, Nudge);
+  run.clock.Sleep(kQueryPauseMs);
+  return AwaitPromptNudging(port, run.clock, kRunSpeedPromptWaits);
+}
+
+// A run stopped in the middle of a download leaves the downloader waiting
+// for the rest of a block. Erased-flash bytes complete any block it may be
+// taking in without changing flash (programming 0xFF clears no bit), and
+// outside a block it skips them; the EndBlock then hands back to the monitor.
+void LeaveDownloader(RunContext& run, PortHandle port) {
+  const std::vector<uint8_t> filler(kDownloaderFillerBytes, 0xFF);
+  WritePort(port, filler.data(), static_cast<uint32_t>(filler.size()));
+  run.clock.Sleep(kQueryPauseMs);
+  SendEndBlock(port);
+  run.clock.Sleep(kQueryPauseMs);
+}
+
+// The PC end at baud, the monitor nudged for its prompt, and called back from
+// a download left unfinished; back at the opening speed when it does not
+// answer there.
+bool MonitorAnswersAt(RunContext& run, PortHandle& port_slot, int32_t baud) {
+  port_slot = SetPortBaud(port_slot, baud);
+  run.clock.Sleep(kBaudChangePauseMs);
+  if (NudgedForPrompt(run, port_slot)) return true;
+  LeaveDownloader(run, port_slot);
+  if (NudgedForPrompt(run, port_slot)) return true;
+  port_slot = SetPortBaud(port_slot, kOpeningBaud);
+  run.clock.Sleep(kBaudChangePauseMs);
+  return false;
 }
 
 }  // namespace
@@ -127,6 +182,14 @@ int ReachMonitor(RunContext& run, PortHandle port, int32_t baud) {
   LogLine(run.window, "Initializing connection ...\n");
 
   IdentifyResult who = IdentifyInstrument(run, port_slot);
+  const bool understood =
+      who == IdentifyResult::kIdApplication || who == IdentifyResult::kIdMonitor;
+  if (!understood && run.policy.find_monitor_at_run_speed && baud != kOpeningBaud &&
+      MonitorAnswersAt(run, port_slot, baud)) {
+    LogLine(run.window, "Boot monitor found at %ld baud, where an earlier run left it\n",
+            static_cast<long>(baud));
+    return ConfirmUnaskedPower(run);
+  }
   if (who == IdentifyResult::kIdSilent) return kNotIdentified;
   if (who == IdentifyResult::kIdUnrecognised) {
     LogLine(run.window, "2nd try...\n");
@@ -142,6 +205,8 @@ int ReachMonitor(RunContext& run, PortHandle port, int32_t baud) {
     if (CheckMainsPower(run, port_slot) != 0) return Fail(run, kNoMainsText);
     if (EnterMonitor(run, port_slot) != 0) return Fail(run, kNoMonitorText);
     port_slot = RaisePortLines(port_slot);
+  } else if (const int confirmed = ConfirmUnaskedPower(run); confirmed != kConnected) {
+    return confirmed;
   }
 
   LogLine(run.window, "Change baudrate\n");

@@ -96,13 +96,6 @@ bool CopyLanguageFile(LanguageImageBuilder& builder, const DataPaths& paths, Win
   return false;
 }
 
-// The names of a row's files in image order.
-std::vector<const std::string*> FilesOf(const LanguageEntry& row) {
-  std::vector<const std::string*> files{&row.first_module_file, &row.second_module_file};
-  if (!HasNoFont(row)) files.push_back(&row.font_file);
-  return files;
-}
-
 // Checks the row's files before any is copied: each must be a regular file
 // (or missing, which the copy reports as it always has), and together they
 // must fit behind what the image already holds. *fits tells the latter.
@@ -126,6 +119,8 @@ bool CheckRowFiles(const LanguageImageBuilder& builder, const DataPaths& paths,
   return true;
 }
 
+}  // namespace
+
 const LanguageEntry* FindCatalogueRow(const LanguageCatalogue& catalogue, std::string_view name) {
   const int count = std::clamp(catalogue.count, 0, kLanguageRows);
   for (int row = 0; row < count; ++row) {
@@ -136,7 +131,11 @@ const LanguageEntry* FindCatalogueRow(const LanguageCatalogue& catalogue, std::s
   return nullptr;
 }
 
-}  // namespace
+std::vector<const std::string*> FilesOf(const LanguageEntry& row) {
+  std::vector<const std::string*> files{&row.first_module_file, &row.second_module_file};
+  if (!HasNoFont(row)) files.push_back(&row.font_file);
+  return files;
+}
 
 LanguageImageBuilder::~LanguageImageBuilder() {
   CloseImage(*this);

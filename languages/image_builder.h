@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "download/flash_map.h"
 #include "languages/catalogue.h"
@@ -73,6 +74,13 @@ struct LanguageImageBuilder {
   LanguageDirectory directory{};
   std::array<uint8_t, kImageCopyBufferBytes> buffer{};
 };
+
+// The catalogue's row of that name; null when it has none.
+const LanguageEntry* FindCatalogueRow(const LanguageCatalogue& catalogue, std::string_view name);
+
+// The names of a catalogue row's files in image order: both modules, then
+// the font when it has one. A name may be empty.
+std::vector<const std::string*> FilesOf(const LanguageEntry& row);
 
 // Deletes the image an earlier build of this builder created, re-reads the
 // catalogue (its result is not examined: a catalogue not read shows as "not

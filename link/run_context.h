@@ -20,7 +20,8 @@ struct RunOptions {
   bool erase_user_flash = false;
 };
 
-// How the downloads go about their work beyond the window's options. Only
+// How the connection and the downloads go about their work beyond the
+// window's options. Only
 // the command line changes it; the defaults are the dialogue as the Windows
 // program speaks it.
 struct TransferPolicy {
@@ -31,6 +32,13 @@ struct TransferPolicy {
   // Ask the monitor first what the span holds: skip a download the
   // instrument already has, else write only the sectors that differ.
   bool skip_unchanged = false;
+  // A boot monitor that already runs cannot be asked for the power supply:
+  // ask the user to confirm the AC supply before going on.
+  bool confirm_power_in_monitor = false;
+  // Nothing intelligible at the opening speed: look for the boot monitor at
+  // the run's speed, where an interrupted or failed run leaves it, and go on
+  // there instead of asking for a power cycle.
+  bool find_monitor_at_run_speed = false;
 };
 
 // How far a run got with the instrument: what a front end tells the user

@@ -13,6 +13,7 @@
 
 #include "app/cli/command_line/options.h"
 #include "app/cli/modes/modes.h"
+#include "app/cli/modes/start_checks.h"
 #include "app/cli/port_list.h"
 #include "app/cli/session.h"
 #include "app/cli/several/several_ports.h"
@@ -85,6 +86,25 @@ std::FILE* OpenLog(const CliOptions& options, std::string* problem) {
   return log;
 }
 
+// The files and ports a run needs are checked before its question: a run
+// refused here has sent nothing.
+int CheckBeforeAsking(const CliOptions& options, Session& session, SerialBackend& backend) {
+  std::vector<std::string> problems;
+  if (!options.info) {
+    if (std::string problem = InputsProblem(session.app(), session.window()); !problem.empty()) {
+      problems.push_back(problem);
+    }
+  }
+  // --all-ports takes the adapters as found: a busy one fails on its own line.
+  for (const std::string& port : options.all_ports ? std::vector<std::string>{} : options.ports) {
+    if (std::string problem = PortProblem(backend, port); !problem.empty()) {
+      problems.push_back(problem);
+    }
+  }
+  for (const std::string& problem : problems) Complain(problem);
+  return problems.empty() ? kExitSuccess : kExitStartupFailed;
+}
+
 int RunMode(const CliOptions& options, SerialBackend& backend, Clock& clock, std::FILE* log) {
   SessionOutputs outputs;
   outputs.json = options.json ? stdout : nullptr;
@@ -94,7 +114,8 @@ int RunMode(const CliOptions& options, SerialBackend& backend, Clock& clock, std
   outputs.json_events = !read_only;
   outputs.log_to_stderr = read_only;
   Session session(options, backend, clock, outputs);
-  const int started = session.Start();
+  int started = session.Start();
+  if (started == kExitSuccess) started = CheckBeforeAsking(options, session, backend);
   if (started != kExitSuccess) {
     session.End();
     if (JsonEventSink* json = session.json()) {
@@ -108,7 +129,6 @@ int RunMode(const CliOptions& options, SerialBackend& backend, Clock& clock, std
   // an interrupt ends it in order.
   CatchInterrupts();
   if (UpdatesSeveral(options)) {
-    WarnOfScaledTime(session.err());
     const int status = UpdateSeveralInstruments(options, session);
     DiscardLanguageImage(session.app().image_builder, session.app().paths);
     // Each port has said what its interruption left behind.
@@ -128,10 +148,11 @@ int UpdateInstrument(const CliOptions& options, SerialBackend& backend, Clock& c
     return kExitUsage;
   }
   std::string problem;
-  std::FILE* log = OpenLog(options, &problem);
+  if (!options.log_dir.empty()) problem = LogFolderProblem(options.log_dir);
+  std::FILE* log = problem.empty() ? OpenLog(options, &problem) : nullptr;
   if (!problem.empty()) {
     Complain(problem);
-    return kExitUsage;
+    return kExitStartupFailed;
   }
   const int status = RunMode(options, backend, clock, log);
   if (log != nullptr && log != stderr) std::fclose(log);

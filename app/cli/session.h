@@ -43,6 +43,7 @@ class Session {
   // Ends what is still open on screen and in the sinks.
   void End();
 
+  const CliOptions& options() const { return options_; }
   AppState& app() { return app_; }
   Services& services() { return services_; }
   WindowSurface& window() { return window_; }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -24,6 +25,7 @@ using Strings = std::vector<std::string>;
 
 constexpr int kSucceeds = 0;
 constexpr int kFails = 2;
+constexpr int kRefused = 3;  // before the question; nothing was sent
 constexpr int kInterrupted = 130;
 constexpr int kTerminated = 143;
 
@@ -34,7 +36,7 @@ constexpr int kTerminated = 143;
 constexpr const char* kInLanguageMarker = "12770";
 constexpr const char* kInFirmwareMarker = "4142892";
 
-enum class ImageFault { kNone, kOneByteLong, kEmpty, kFolder, kNoBootSector, kMissing };
+enum class ImageFault { kNone, kOneByteLong, kEmpty, kFolder, kFifo, kNoBootSector, kMissing };
 
 constexpr uint64_t kImageBytes = 0x400000;
 constexpr uint64_t kBootSectorOffset = 0x3F0000;
@@ -58,6 +60,10 @@ std::string HomeWith(ImageFault fault, const std::string& name) {
     case ImageFault::kFolder:
       fs::remove(image);
       fs::create_directory(image);
+      break;
+    case ImageFault::kFifo:
+      fs::remove(image);
+      mkfifo(image.c_str(), 0600);
       break;
     case ImageFault::kNoBootSector:
       fs::resize_file(image, kBootSectorOffset);
@@ -113,6 +119,8 @@ const std::vector<FaultCase> kFaultCases{
     {"OnBattery", {"--power", "battery"}, kNoFirmware, kFails},
     {"Charging", {"--power", "charging"}, kNoFirmware, kSucceeds},
     {"AlreadyInMonitor", {"--in-monitor"}, kNoFirmware, kSucceeds},
+    // The monitor cannot be asked for the power supply: the user is, and --yes answers.
+    {"InMonitorOnBattery", {"--in-monitor", "--power", "battery"}, kNoFirmware, kSucceeds},
     {"BootsFromRamCard",
      {"--boot-from", "ramcard"},
      {"--no-firmware", "--boot-from", "ramcard"},
@@ -172,17 +180,18 @@ const std::vector<FaultCase> kFaultCases{
      {"--no-languages"},
      kFails,
      "dm 3fefffc"},
-    {"ImageOneByteLong", {}, {"--no-languages"}, kFails, {}, {}, ImageFault::kOneByteLong},
-    {"ImageEmpty", {}, {"--no-languages"}, kFails, {}, {}, ImageFault::kEmpty},
-    {"ImageIsAFolder", {}, {}, kFails, {}, {}, ImageFault::kFolder},
+    {"ImageOneByteLong", {}, {"--no-languages"}, kRefused, {}, {}, ImageFault::kOneByteLong},
+    {"ImageEmpty", {}, {"--no-languages"}, kRefused, {}, {}, ImageFault::kEmpty},
+    {"ImageIsAFolder", {}, {}, kRefused, {}, {}, ImageFault::kFolder},
+    {"ImageIsAFifo", {}, {}, kRefused, {}, {}, ImageFault::kFifo},
     {"ImageWithoutBootSector",
      {},
      {"--no-languages", "--boot-sector"},
-     kFails,
+     kRefused,
      {},
      {},
      ImageFault::kNoBootSector},
-    {"ImageMissing", {}, {}, kFails, {}, {}, ImageFault::kMissing},
+    {"ImageMissing", {}, {}, kRefused, {}, {}, ImageFault::kMissing},
     {"InterruptedWhileErasing",
      {},
      {"--no-languages"},
@@ -254,11 +263,12 @@ TEST_P(FaultTable, SuccessIsReportedExactlyWhenTheInstrumentHoldsValidImages) {
   if (c.image != ImageFault::kNone) {
     EXPECT_TRUE(state.commands.empty()) << state.commands.front();
   }
-  // A failure always says why, an interrupt what to do; success always
-  // shows the SUCCESS box.
-  const char* says = run.status == 0    ? "SUCCESS: "
-                     : run.status > 128 ? "run the update again at 19200 baud"
-                                        : "Error!: ";
+  // A failure always says why, an interrupt what to do, a refusal why in
+  // its one line; success always shows the SUCCESS box.
+  const char* says = run.status == 0          ? "SUCCESS: "
+                     : run.status > 128       ? "run the same command again"
+                     : run.status == kRefused ? "r7700-update: Firmware image "
+                                              : "Error!: ";
   EXPECT_NE(run.err.find(says), std::string::npos) << run.err;
   // The temporary language image is gone on every way out.
   EXPECT_TRUE(std::filesystem::is_empty(disturbance.temp_folder));

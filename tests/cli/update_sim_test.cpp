@@ -2,6 +2,9 @@
 // sees (stdout, stderr, exit status) and what the instrument ends up with.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,7 +24,8 @@ constexpr const char* kVerifyQuestion =
 // question.
 constexpr const char* kScaledTimeWarning =
     "r7700-update: R7700_TIME_SCALE=0.05: every wait is scaled; for the simulated instrument "
-    "only\nVerify: ";
+    "only\nThe update will run at 115200 baud (the instrument is first reached at 19200).\n"
+    "Verify: ";
 constexpr const char* kSuccessBox =
     "SUCCESS: Firmware Update successful! \nIf the instrument did not reboot automatically,\n "
     "cycle power to test the new firmware!\n";
@@ -105,11 +109,18 @@ TEST_F(UpdateAgainstSim, SeriesAIsRefusedBeforeAnythingIsErased) {
 TEST_F(UpdateAgainstSim, EndOfInputAtTheConfirmationDeclinesAndSendsNothing) {
   SimProcess sim({}, kTestTimeScale);
   const ToolResult run = Run(sim, {"--home", FullHome()});
+  const ToolResult erasing = Run(sim, {"--home", FullHome(), "--erase-user-flash"});
   const SimState state = ParseSimState(sim.Stop());
 
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(AfterPlan(run.err), std::string(kVerifyQuestion) + "no (end of input)\n");
   EXPECT_EQ(run.out, "");
+  // An erase the user cannot undo is named right before the question.
+  EXPECT_NE(
+      erasing.err.find("\nWARNING: this also erases the instrument's user data (its stored "
+                       "measurements) in user flash 0x3800000-0x3AFFFFF (3072 KiB)\nVerify: "),
+      std::string::npos)
+      << erasing.err;
   ASSERT_TRUE(state.valid);
   EXPECT_EQ(state.commands, Strings{});
 }
@@ -195,21 +206,96 @@ TEST_F(UpdateAgainstSim, HelpAndVersionNeedNoInstrument) {
   }
 }
 
-TEST_F(UpdateAgainstSim, APortThatCannotBeOpenedIsNamedWithTheReason) {
+// Checked before the question: one line with the reason, exit 3, and the
+// instrument on the named port that works has received nothing.
+TEST_F(UpdateAgainstSim, APortOrFileThatCannotBeUsedIsRefusedBeforeTheQuestion) {
   SimProcess sim({}, kTestTimeScale);
   const std::string missing = sim.port() + "-unplugged";
-  const ToolResult run = RunTool({"--home", FullHome(), "-p", missing, "-y"}, "", "1");
+  const std::string folder = MakeTempFolder("not-a-port");
+  const std::string home = MakeTempFolder("home-without-a-module");
+  std::filesystem::copy(FullHome(), home, std::filesystem::copy_options::recursive);
+  std::filesystem::remove(home + "/data/deu_mod2.bin");
+  struct Case {
+    Strings args;
+    std::string err;
+  };
+  const std::vector<Case> cases{
+      {{"-p", missing},
+       "cannot open " + missing +
+           ": No such file or directory (is the adapter plugged in? r7700-update --list-ports "
+           "shows the ports)"},
+      {{"-p", "/dev/null"},
+       "cannot open /dev/null: not a terminal device (name a serial port; r7700-update "
+       "--list-ports shows them)"},
+      {{"-p", folder}, "cannot open " + folder + ": Is a directory"},
+      {{"-p", sim.port(), "-p", missing, "--log-dir", folder + "/missing"},
+       "--log-dir " + folder + "/missing: no such folder"},
+      {{"-p", sim.port(), "--home", home},
+       home + "/data/deu_mod2.bin: not found (a file of Deutsch)"},
+  };
+  for (const Case& c : cases) {
+    Strings args{"-y"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    if (c.args.back() != home) args.insert(args.end(), {"--home", FullHome()});
+    const ToolResult run = RunTool(args, "", "1");
+    EXPECT_EQ(run.status, 3) << c.err;
+    EXPECT_EQ(run.err, "r7700-update: " + c.err + "\n");
+    EXPECT_EQ(run.out, "");
+  }
+  const SimState state = ParseSimState(sim.Stop());
+  ASSERT_TRUE(state.valid);
+  EXPECT_EQ(state.commands, Strings{});
+}
+
+// Asked for the power supply when the monitor cannot say; No stops the run
+// before anything is erased.
+TEST_F(UpdateAgainstSim, AnInstrumentInItsMonitorOnBatteryIsNotWrittenWithoutConsent) {
+  SimProcess sim({"--in-monitor", "--power", "battery"}, kTestTimeScale);
+  const ToolResult run = Run(sim, {"--home", FullHome(), "--no-firmware"}, "y\nn\n");
   const SimState state = ParseSimState(sim.Stop());
 
   EXPECT_EQ(run.status, 2);
-  EXPECT_TRUE(run.err.ends_with(
-      "ERROR: Cannot open COM port " + missing + " !\nError nr.: 104\nr7700-update: cannot open " +
-      missing +
-      ": No such file or directory (is the adapter plugged in? r7700-update --list-ports shows "
-      "the ports)\nError!: Failed to initialize Interface!\n"))
+  EXPECT_NE(run.err.find("Power: The OTDR answers from its boot monitor, which cannot tell "
+                         "whether an AC-supply is connected!\nIs the AC-supply connected? [y/N] "
+                         "n\nError!: You must have an AC-supply connected to the OTDR!"),
+            std::string::npos)
       << run.err;
   ASSERT_TRUE(state.valid);
-  EXPECT_EQ(state.commands, Strings{});
+  EXPECT_FALSE(SawCommand(state, "erase"));
+  EXPECT_FALSE(SawCommand(state, "pf"));
+}
+
+// The way back from an interrupted firmware transfer: the monitor waits at
+// the run's speed, the next run finds it there, rewrites what differs and
+// leaves the instrument valid, with no power cycle between.
+TEST_F(UpdateAgainstSim, AfterAnInterruptTheNextRunAtSpeedEndsValidWithoutAPowerCycle) {
+  SimProcess sim({}, kTestTimeScale);
+  const Strings args{"--home", FullHome(), "-b", "115200", "-y", "--port", sim.port()};
+  Disturbance interrupt;
+  interrupt.signal_number = SIGINT;
+  interrupt.signal_after = "Downloading:";
+  const ToolResult first = RunDisturbedTool(args, std::to_string(kTestTimeScale), interrupt);
+  EXPECT_EQ(first.status, 130);
+  EXPECT_NE(first.err.find("r7700-update: interrupted; the instrument now holds: firmware not "
+                           "valid ("),
+            std::string::npos)
+      << first.err;
+  EXPECT_NE(first.err.find("languages untouched (as before this run)\nr7700-update: next: it "
+                           "waits in its boot monitor at 115200 baud: run the same command again "
+                           "(no power cycle needed), with --skip-unchanged"),
+            std::string::npos)
+      << first.err;
+
+  Strings again = args;
+  again.push_back("--skip-unchanged");
+  const ToolResult second = RunTool(again, "", std::to_string(kTestTimeScale));
+  const SimState state = ParseSimState(sim.Stop());
+  EXPECT_EQ(second.status, 0) << second.err;
+  EXPECT_NE(second.out.find("Boot monitor found at 115200 baud, where an earlier run left it\n"),
+            std::string::npos)
+      << second.out;
+  ASSERT_TRUE(state.valid);
+  EXPECT_TRUE(state.rebooted && state.firmware_valid && state.languages_valid);
 }
 
 // A whole update in a terminal 48 columns wide, log and bar on one screen.

@@ -67,6 +67,10 @@ bool ApplyCliOptions(const CliOptions& options, AppState& app, WindowSurface& wi
   }
   app.transfer_policy.skip_unchanged = options.skip_unchanged;
   app.transfer_policy.instrument_paced = options.fast;
+  // A technician at a terminal can answer for the power supply, and should
+  // not have to cycle power after a run that left the monitor at its speed.
+  app.transfer_policy.confirm_power_in_monitor = true;
+  app.transfer_policy.find_monitor_at_run_speed = true;
   Tick(window, IDC_DOWNLOAD_LANGUAGES, options.download_languages);
   Tick(window, IDC_DOWNLOAD_FIRMWARE, options.download_firmware);
   Tick(window, IDC_DOWNLOAD_BOOT_SECTOR, options.boot_sector);

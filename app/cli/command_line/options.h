@@ -13,11 +13,12 @@ namespace r7700::cli {
 
 // Exit statuses of r7700-update.
 inline constexpr int kExitSuccess = 0;
-inline constexpr int kExitDeclined = 1;       // No at the confirmation
-inline constexpr int kExitRunFailed = 2;      // the run failed; its message was shown
-inline constexpr int kExitStartupFailed = 3;  // a numbered start-up message was shown
-inline constexpr int kExitDiffers = 4;        // --verify: the instrument holds something else
-inline constexpr int kExitUsage = 64;         // bad command line; nothing was sent
+inline constexpr int kExitDeclined = 1;   // No at the confirmation
+inline constexpr int kExitRunFailed = 2;  // the run failed; its message was shown
+// Nothing was sent: a start-up message or a check before the question said why.
+inline constexpr int kExitStartupFailed = 3;
+inline constexpr int kExitDiffers = 4;  // --verify: the instrument holds something else
+inline constexpr int kExitUsage = 64;   // bad command line; nothing was sent
 
 // The four language slots: boot, second, third, fourth.
 inline constexpr size_t kMaxLanguageOptions = 4;

@@ -14,6 +14,10 @@ namespace r7700::cli {
 // the last record is the result.
 int RunUpdateMode(Session& session);
 
+// The plan for the named port or ports, the scaled-time warning and the
+// notes that belong to the Verify question, on err; the plan also as JSON.
+void ShowPlanBeforeQuestion(Session& session, const std::string& ports);
+
 // Before a question that leads to writing flash: says on err when every
 // wait is scaled (R7700_TIME_SCALE other than 1), which suits only the
 // simulated instrument.

@@ -9,6 +9,8 @@
 namespace r7700::cli {
 namespace {
 
+constexpr const char* kUserFlashName = "user flash";
+
 std::vector<MemoryRange> ErasedRanges(const UpdatePlan& plan) {
   const FlashLayout layout = LayoutFor(plan.options);
   std::vector<MemoryRange> ranges;
@@ -19,7 +21,7 @@ std::vector<MemoryRange> ErasedRanges(const UpdatePlan& plan) {
     add(layout.firmware.keep_boot_sector ? "firmware region"
                                          : "firmware region with its boot sector",
         layout.firmware.erase);
-    if (plan.options.erase_user_flash) add("user flash", layout.firmware.user_flash);
+    if (plan.options.erase_user_flash) add(kUserFlashName, layout.firmware.user_flash);
   }
   if (plan.languages_chosen) add("language area", layout.languages.area);
   return ranges;
@@ -77,6 +79,24 @@ std::string PlanText(const UpdatePlan& plan) {
   line("boots from", plan.options.boot_from_ram_card ? "RAM card" : "flash");
   for (const MemoryRange& range : plan.erased) line("erases", RangeText(range));
   if (plan.erased.empty()) line("erases", "nothing");
+  line("mains", "asked of the instrument; if its boot monitor runs, of you");
+  return text;
+}
+
+std::string QuestionNotes(const UpdatePlan& plan) {
+  std::string text =
+      Format("The update will run at %ld baud (the instrument is first reached at %ld).\n",
+             static_cast<long>(plan.baud), static_cast<long>(kOpeningBaud));
+  for (const MemoryRange& range : plan.erased) {
+    if (range.name != kUserFlashName) continue;
+    text += "WARNING: this also erases the instrument's user data (its stored measurements) in " +
+            RangeText(range) + "\n";
+  }
+  if (plan.firmware_chosen && (plan.options.with_boot_sector || plan.options.boot_from_ram_card)) {
+    text +=
+        "WARNING: this also erases and rewrites the boot sector; if that fails, the instrument "
+        "cannot start\n";
+  }
   return text;
 }
 

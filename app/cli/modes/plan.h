@@ -39,6 +39,11 @@ UpdatePlan MakeUpdatePlan(AppState& app, WindowSurface& window);
 
 // Lines of "  label  value", headed "Plan:".
 std::string PlanText(const UpdatePlan& plan);
+// The lines right before the Verify question: the speed the update will
+// use, and a warning for each erase the user cannot undo (the instrument's
+// user data, the boot sector), whether an option or the settings file asked
+// for it.
+std::string QuestionNotes(const UpdatePlan& plan);
 // The plan's fields for the "plan" event (the port is the event's own field).
 JsonObject& AddPlanFields(const UpdatePlan& plan, JsonObject& object);
 

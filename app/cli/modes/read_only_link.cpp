@@ -14,7 +14,10 @@ ReadOnlyLink::ReadOnlyLink(Session& session)
            {},
            ReadRunOptions(session.app().settings.mode, session.window()),
            session.app().paths.firmware_path,
-           session.app().paths.temp_image_path} {}
+           session.app().paths.temp_image_path} {
+  // Reading writes nothing, so the power supply does not matter here.
+  run_.policy.find_monitor_at_run_speed = true;
+}
 
 bool ReadOnlyLink::Connect() {
   WindowSurface& window = session_.window();

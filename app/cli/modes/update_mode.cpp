@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/cli/modes/plan.h"
+#include "app/cli/modes/way_back.h"
 #include "app/cli/terminal/console.h"
 #include "app/update_run.h"
 
@@ -16,15 +17,22 @@ int RunExitStatus(int run_result) {
   return kExitRunFailed;
 }
 
-void ShowPlan(Session& session) {
-  const UpdatePlan plan = MakeUpdatePlan(session.app(), session.window());
-  const std::string text = PlanText(plan);
-  std::fwrite(text.data(), 1, text.size(), session.err());
-  std::fflush(session.err());
-  if (JsonEventSink* json = session.json()) {
-    JsonObject object = json->Begin(session.events().Now(), "plan");
-    json->Write(AddPlanFields(plan, object));
-  }
+// A failed or interrupted run that reached the port says what it left and
+// what to do now.
+void SayWayBack(Session& session, bool interrupted, const PortRunReport& report) {
+  // Before the monitor was reached, the failure's own box said what to do.
+  if (!interrupted && !report.connected) return;
+  const CliOptions& options = session.options();
+  RunEnding ending{.interrupted = interrupted,
+                   .report = report,
+                   .firmware_bytes = session.tally().firmware_bytes(),
+                   .language_bytes = session.tally().language_bytes(),
+                   .baud = SelectedBaud(session.window()),
+                   .fast = options.fast,
+                   .skip_unchanged = options.skip_unchanged};
+  std::fprintf(session.err(), "r7700-update: %s; the instrument now holds: %s\n",
+               interrupted ? "interrupted" : "the update failed", HoldingsText(ending).c_str());
+  std::fprintf(session.err(), "r7700-update: next: %s.\n", NextStepText(ending).c_str());
 }
 
 }  // namespace
@@ -34,14 +42,29 @@ std::string InterruptedText(InstrumentReach reach) {
     case InstrumentReach::kUntouched:
       return "interrupted; nothing was sent to the instrument.";
     case InstrumentReach::kTalkedTo:
-      return "interrupted; the instrument's flash was not changed, but it may wait in its "
-             "boot monitor at another speed: cycle its power, then run the update again at "
-             "19200 baud.";
+      return "interrupted; the instrument's flash was not changed: run the same command again "
+             "(no power cycle needed).";
     case InstrumentReach::kFlashChanged:
       break;
   }
-  return "interrupted while flash was being written; the instrument holds no valid firmware "
-         "or languages now: cycle its power, then run the update again at 19200 baud.";
+  return "interrupted while flash was being written: the image being written is not valid now, "
+         "the others are as they were; run the same command again with --skip-unchanged (no "
+         "power cycle needed).";
+}
+
+void ShowPlanBeforeQuestion(Session& session, const std::string& ports) {
+  UpdatePlan plan = MakeUpdatePlan(session.app(), session.window());
+  plan.port = ports;
+  const std::string text = PlanText(plan);
+  std::fwrite(text.data(), 1, text.size(), session.err());
+  if (JsonEventSink* json = session.json()) {
+    JsonObject object = json->Begin(session.events().Now(), "plan");
+    json->Write(AddPlanFields(plan, object));
+  }
+  WarnOfScaledTime(session.err());
+  const std::string notes = QuestionNotes(plan);
+  std::fwrite(notes.data(), 1, notes.size(), session.err());
+  std::fflush(session.err());
 }
 
 void WarnOfScaledTime(std::FILE* err) {
@@ -53,18 +76,20 @@ void WarnOfScaledTime(std::FILE* err) {
 }
 
 int RunUpdateMode(Session& session) {
-  ShowPlan(session);
-  WarnOfScaledTime(session.err());
+  ShowPlanBeforeQuestion(session, SelectedPortName(session.app().ports, session.window()));
   PortRunReport report;
   const int result = UpdateRun(session.app(), session.services(), session.window(), &report);
   int status = RunExitStatus(result);
   session.End();
   // Only the image this run created is deleted, never a file it found.
   DiscardLanguageImage(session.app().image_builder, session.app().paths);
-  if (result == kRunInterrupted || InterruptExitStatus() != 0) {
-    status = InterruptExitStatus();
+  const bool interrupted = result == kRunInterrupted || InterruptExitStatus() != 0;
+  if (interrupted) status = InterruptExitStatus();
+  if (interrupted && session.app().run_reach == InstrumentReach::kUntouched) {
     std::fprintf(session.err(), "r7700-update: %s\n",
-                 InterruptedText(session.app().run_reach).c_str());
+                 InterruptedText(InstrumentReach::kUntouched).c_str());
+  } else if (interrupted || result == kRunFailed) {
+    SayWayBack(session, interrupted, report);
   }
   if (JsonEventSink* json = session.json()) {
     WriteRunResult(*json, session.events().Now(), status, report, session.window(),

@@ -41,6 +41,7 @@ int UpdateSeveralInstruments(const CliOptions& options, Session& session) {
   if (json != nullptr) json->set_port_label({});
   std::FILE* out = json != nullptr ? stderr : stdout;
   const int32_t baud = SelectedBaud(window);
+  ShowPlanBeforeQuestion(session, PortList(options.ports));
   std::fprintf(stderr, "%zu instruments at once: %s\n", options.ports.size(),
                PortList(options.ports).c_str());
   const bool confirmed = ConfirmConnected(window);
