@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The case "cli" of run_wine_e2e.sh (sourced by it): the command line
 # r7700-update.exe under Wine, on COM1 through Wine's serial layer to the
 # simulated instrument. --list-ports lists the COM ports Wine provides,

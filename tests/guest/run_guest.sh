@@ -213,6 +213,7 @@ check_update() { # guest-name pty-name
   [ "$(cat "$OUT/$2/status")" = 0 ] || detail+=" the pty run failed too;"
   grep -q '"languages": \["English", "Deutsch"\]' "$OUT/$1/state.json" ||
     detail+=" languages not installed;"
+  echo "    $1: $(nudges "$OUT/$1/state.json") nudges, on the pty $(nudges "$OUT/$2/state.json")"
   if ! same_run "$OUT/$2/state.json" "$OUT/$1/state.json" >"$OUT/$1/differs.txt"; then
     detail+=" commands or digests differ from the pty run (see $OUT/$1/differs.txt);"
   fi
@@ -276,7 +277,7 @@ check_info() {
 mkdir -p "$OUT"
 start=$(date +%s)
 fetch_kernel || { result "guest kernel from linux-image-amd64" 1; exit 1; }
-rm -rf "$OUT/home"
+rm -rf "${OUT:?}/home"
 "$SAMPLE" "$OUT/home" --small >"$OUT/sample.log" 2>&1 || { result "sample data" 1; exit 1; }
 # Languages only: the firmware image would only make the initramfs larger.
 rm -f "$OUT/home/data/vqvesk.bin"

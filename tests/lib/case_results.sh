@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The PASS and FAIL lines of the shell-driven test harnesses and their
 # counts (sourced by tests/e2e/run_wine_e2e.sh and tests/guest/run_guest.sh).
 passed=0
