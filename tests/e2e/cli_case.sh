@@ -97,7 +97,7 @@ case_cli() {
   native_run "$dir" missing --info --port "$dir/no-such-port" --home "$dir/home"
   [ "$CLI_STATUS" = "$NATIVE_STATUS" ] ||
     detail+=" exit status $CLI_STATUS, on Linux $NATIVE_STATUS;"
-  grep -qxF "ERROR: Cannot open COM port COM9 !" "$dir/missing.out" || detail+=" no message 104;"
+  grep -q '^r7700-update: cannot open COM9: ' "$dir/missing.out" || detail+=" COM9 not named;"
   [ -n "$(next_step "$dir/missing.native")" ] &&
     [ "$(next_step "$dir/missing.out")" = "$(next_step "$dir/missing.native")" ] ||
     detail+=" reason not as on Linux;"
