@@ -169,7 +169,8 @@ void PrintRow(std::FILE* out, const std::string& label, const char* repair, int 
   std::fflush(out);
 }
 
-// The most frequent reasons the runs of a row failed, after the table.
+// The most frequent reasons the runs of a row failed, after the table: the
+// box and the status log's line before it.
 void PrintReasons(std::FILE* out, const std::string& label, const char* repair, const Row& row) {
   std::vector<std::pair<int, std::string>> reasons;
   for (const auto& [reason, count] : row.reasons) reasons.emplace_back(count, reason);
@@ -194,7 +195,8 @@ Row RunRow(const Case& c, const Arguments& arguments, const std::vector<std::str
       row.success_ratio.push_back(ratio);
     } else {
       row.failure_ratio.push_back(ratio);
-      ++row.reasons[run.last_box.substr(0, run.last_box.find('\n'))];
+      ++row.reasons[run.last_box.substr(0, run.last_box.find('\n')) + "\" after \"" +
+                    run.last_log_line];
     }
   }
   return row;

@@ -4,9 +4,11 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <string_view>
 
 #include "app/cli/command_line/options.h"
 #include "app/cli/modes/modes.h"
+#include "app/cli/report/run_events.h"
 #include "app/cli/session.h"
 #include "link/clock.h"
 #include "link/forwarding_connection.h"
@@ -68,6 +70,23 @@ class HangGuardBackend : public SerialBackend {
   VirtualClock& clock_;
 };
 
+// The status log's last line before the last box: what the run said it
+// tried before giving up.
+class LastLogLine : public cli::RunEventSink {
+ public:
+  void LogLine(const cli::EventTime&, std::string_view line) override {
+    if (!line.empty()) latest_ = line;
+  }
+  void Box(const cli::EventTime&, std::string_view, std::string_view) override {
+    before_box_ = latest_;
+  }
+  const std::string& before_box() const { return before_box_; }
+
+ private:
+  std::string latest_;
+  std::string before_box_;
+};
+
 struct Finished {
   RunResult result;
   sim::Instrument::Report report;
@@ -93,9 +112,12 @@ Finished RunUpdate(const std::vector<std::string>& args, const sim::LineNoise& n
   HangGuardBackend backend(sim_backend, clock);
   {
     cli::Session session(options, backend, clock, cli::SessionOutputs{});
+    LastLogLine log;
+    session.events().Add(log);
     result.exit_status = session.Start();
     if (result.exit_status == cli::kExitSuccess) result.exit_status = RunUpdateMode(session);
     result.last_box = session.last_box();
+    result.last_log_line = log.before_box();
   }
   result.virtual_us = clock.NowMicros();
   result.to_instrument = instrument.noise_counts(sim::Direction::kToInstrument);

@@ -32,7 +32,8 @@ struct RunResult {
   int64_t virtual_us = 0;  // start to end of the run on the virtual clock
   sim::NoiseCounts to_instrument;
   sim::NoiseCounts to_pc;
-  std::string last_box;  // the text of the last box shown (the failure's reason)
+  std::string last_box;       // the text of the last box shown (the failure's reason)
+  std::string last_log_line;  // the status log's last line before that box
 };
 
 // What the instrument must hold after a successful update: the regions a
