@@ -13,13 +13,14 @@
 #                     tools/r7700-make-sample-data, tests/guest/exclusive_holder
 # Needs qemu-system-x86_64, busybox-static, apt-get (the kernel package is
 # downloaded once and unpacked, never installed). Artefacts go to
-# NATIVE_BUILD_DIR/guest. R7700_GUEST_ACCEL picks QEMU's accelerator (default
-# tcg: KVM does not run a nested guest here). Exit status 0 when every case
-# passed.
+# NATIVE_BUILD_DIR/guest, the kernel to ~/.cache/r7700update/guest-kernel
+# (R7700_GUEST_CACHE moves it). R7700_GUEST_ACCEL picks QEMU's accelerator
+# (default tcg: KVM does not run a nested guest here). Exit status 0 when
+# every case passed.
 set -uo pipefail
 
 if [ $# -ne 1 ]; then
-  sed -n '11,18p' "$0" >&2
+  sed -n '11,19p' "$0" >&2
   exit 64
 fi
 NATIVE=$(realpath "$1")
@@ -29,7 +30,8 @@ SIM=$NATIVE/sim/r7700-sim
 SAMPLE=$NATIVE/tools/r7700-make-sample-data
 HOLDER=$NATIVE/tests/guest/exclusive_holder
 OUT=$NATIVE/guest
-KERNEL_CACHE=$OUT/kernel
+# Kept across build trees and clones: the kernel package is 70 MB.
+KERNEL_CACHE=${R7700_GUEST_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/r7700update/guest-kernel}
 # Below 0.1 the emulated 16550 (about 120 kB/s), not the tool, sets the pace.
 SCALE=0.1
 ACCEL=${R7700_GUEST_ACCEL:-tcg}
@@ -69,34 +71,38 @@ kernel_package() {
 }
 
 # Unpacks the kernel and the modules of the current package into
-# KERNEL_DIR, unless they are there already.
+# KERNEL_DIR, unless they are there already. Runs at the same time each
+# unpack their own copy; the first one moved into place is kept.
 unpack_kernel() {
   local package
   package=$(kernel_package)
   [ -n "$package" ] || { echo "run_guest: apt-cache knows no linux-image-amd64" >&2; return 1; }
   KERNEL_DIR=$KERNEL_CACHE/$package
   [ -f "$KERNEL_DIR/vmlinuz" ] && return 0
-  # Only the current kernel is kept.
-  rm -rf "$KERNEL_CACHE"
-  local work=$KERNEL_CACHE/download
-  mkdir -p "$work/unpacked"
+  mkdir -p "$KERNEL_CACHE"
+  local work
+  work=$(mktemp -d "$KERNEL_CACHE/download.XXXXXX")
+  mkdir -p "$work/unpacked" "$work/kernel"
   (cd "$work" && apt-get -q -o APT::Sandbox::User=root download "$package") \
-    >"$OUT/apt-download.log" 2>&1 || { cat "$OUT/apt-download.log" >&2; return 1; }
+    >"$OUT/apt-download.log" 2>&1 || { cat "$OUT/apt-download.log" >&2; rm -rf "$work"; return 1; }
   local patterns=(./boot/vmlinuz-* ./lib/modules/*/kernel/drivers/usb/common/usb-common.ko
     ./lib/modules/*/kernel/drivers/usb/core/usbcore.ko ./lib/modules/*/kernel/drivers/usb/host/xhci-*.ko
     ./lib/modules/*/kernel/drivers/usb/serial/usbserial.ko ./lib/modules/*/kernel/drivers/usb/serial/ftdi_sio.ko)
   dpkg-deb --fsys-tarfile "$work"/*.deb | tar -x -C "$work/unpacked" --wildcards "${patterns[@]}" ||
-    return 1
-  mkdir -p "$KERNEL_DIR.part"
-  cp "$work"/unpacked/boot/vmlinuz-* "$KERNEL_DIR.part/vmlinuz"
-  find "$work/unpacked/lib/modules" -name '*.ko' -exec cp {} "$KERNEL_DIR.part/" \;
-  rm -rf "$work"
+    { rm -rf "$work"; return 1; }
+  cp "$work"/unpacked/boot/vmlinuz-* "$work/kernel/vmlinuz"
+  find "$work/unpacked/lib/modules" -name '*.ko' -exec cp {} "$work/kernel/" \;
   local module
   for module in $MODULES; do
-    [ -f "$KERNEL_DIR.part/$module.ko" ] ||
-      { echo "run_guest: $package has no $module.ko" >&2; return 1; }
+    [ -f "$work/kernel/$module.ko" ] ||
+      { echo "run_guest: $package has no $module.ko" >&2; rm -rf "$work"; return 1; }
   done
-  mv "$KERNEL_DIR.part" "$KERNEL_DIR"
+  mv -T "$work/kernel" "$KERNEL_DIR" 2>/dev/null
+  rm -rf "$work"
+  # Only the current kernel is kept.
+  find "$KERNEL_CACHE" -mindepth 1 -maxdepth 1 -name 'linux-image-*' ! -name "$package" \
+    -exec rm -rf {} +
+  [ -f "$KERNEL_DIR/vmlinuz" ]
 }
 
 # Package lists that are missing or name a version no longer served are
