@@ -90,7 +90,7 @@ std::string Value(const std::string& text, const SettingsKey& key) {
 }
 
 // The module files and, when it has one, the font file of a language.
-std::vector<std::string> FilesOf(const LanguageEntry& entry) {
+std::vector<std::string> FileNamesOf(const LanguageEntry& entry) {
   std::vector<std::string> files{entry.first_module_file, entry.second_module_file};
   if (!HasNoFont(entry)) files.push_back(entry.font_file);
   return files;
@@ -207,7 +207,7 @@ TEST_F(GeneratedCatalogueTest, EveryReferencedFileExistsWithItsHeader) {
   ASSERT_NO_FATAL_FAILURE(Generate());
   for (int index = 0; index < catalogue_.count; ++index) {
     const LanguageEntry& entry = row(index);
-    const std::vector<std::string> files = FilesOf(entry);
+    const std::vector<std::string> files = FileNamesOf(entry);
     ASSERT_EQ(files.size(), entry.name == "Deutsch" ? 2u : 3u);
     const std::array<std::string, 3> headers{"R7700 LANGUAGE MODULE " + entry.name + " part 1\n",
                                              "R7700 LANGUAGE MODULE " + entry.name + " part 2\n",
@@ -227,7 +227,7 @@ TEST_F(GeneratedCatalogueTest, AnyFourLanguagesFitOneImage) {
   ASSERT_NO_FATAL_FAILURE(Generate());
   std::array<uint64_t, 5> bytes{};
   for (size_t index = 0; index < bytes.size(); ++index) {
-    for (const std::string& file : FilesOf(row(static_cast<int>(index)))) {
+    for (const std::string& file : FileNamesOf(row(static_cast<int>(index)))) {
       bytes[index] += fs::file_size(data() / file);
     }
     EXPECT_GT(bytes[index], 64u * 1024u);
@@ -244,7 +244,7 @@ TEST_F(GeneratedCatalogueTest, AnyFourLanguagesFitOneImage) {
 TEST_F(GeneratedCatalogueTest, SmallLanguageFilesAreAFewHundredBytes) {
   ASSERT_NO_FATAL_FAILURE(Generate("--small"));
   for (int index = 0; index < catalogue_.count; ++index) {
-    for (const std::string& file : FilesOf(row(index))) {
+    for (const std::string& file : FileNamesOf(row(index))) {
       const uint64_t size = fs::file_size(data() / file);
       EXPECT_GE(size, 100u) << file;
       EXPECT_LT(size, 1000u) << file;
