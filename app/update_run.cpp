@@ -183,6 +183,8 @@ int UpdateOnPort(RunContext& run, SerialBackend& serial, const std::string& port
   // Once the run is interrupted nothing more reaches the instrument.
   CancellableConnection guarded(*port, run.cancel);
   const int result = ConnectAndUpdate(run, &guarded, baud, done);
+  done.identity = run.identity;
+  done.monitor_version = run.monitor_version;
   ClosePort(port);
   return run.Cancelled() ? kRunInterrupted : result;
 }

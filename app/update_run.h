@@ -57,6 +57,9 @@ int PrepareRun(AppState& app, WindowSurface& window);
 enum class StageOutcome { kNotReached, kNotChosen, kDone, kFailed };
 struct PortRunReport {
   bool connected = false;
+  std::string identity;         // empty: never identified
+  std::string monitor_version;  // empty: not asked
+
   StageOutcome firmware = StageOutcome::kNotReached;
   StageOutcome languages = StageOutcome::kNotReached;
 };

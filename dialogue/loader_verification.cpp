@@ -93,6 +93,7 @@ void QueryMonitorVersion(RunContext& run, PortHandle port, ReplyLine& reply) {
 int CheckMonitorVersion(RunContext& run, PortHandle port) {
   ReplyLine reply;
   QueryMonitorVersion(run, port, reply);
+  run.monitor_version = std::string(reply.view());
   const auto series = static_cast<int8_t>(reply.text[kVersionSeriesIndex]);
   // Signed compare: bytes 0x80 to 0xFF count as supported too.
   if (series > kLastSupportedSeries) return -1;

@@ -59,6 +59,8 @@ struct RunContext {
   // What the instrument said it is, once identified: the application's
   // identification line, or the monitor's when that answered.
   std::string identity{};
+  // The monitor's answer to "ver", once the loader checks asked it.
+  std::string monitor_version{};
   TransferPolicy policy{};
   // The accepted answer to the power query; empty when it was not asked.
   std::string power{};

@@ -13,8 +13,10 @@
 
 #include "app/cli/command_line/options.h"
 #include "app/cli/modes/modes.h"
+#include "app/cli/modes/plan.h"
 #include "app/cli/modes/start_checks.h"
 #include "app/cli/port_list.h"
+#include "app/cli/report/service_record.h"
 #include "app/cli/session.h"
 #include "app/cli/several/several_ports.h"
 #include "app/cli/terminal/console.h"
@@ -82,40 +84,58 @@ std::FILE* OpenLog(const CliOptions& options, std::string* problem) {
   std::FILE* log = std::fopen(options.log_path.c_str(), "a");
   if (log == nullptr) {
     *problem = "--log " + options.log_path + ": cannot open: " + std::strerror(errno);
+    return nullptr;
   }
+  // An empty line between the runs of one file.
+  if (std::fseek(log, 0, SEEK_END) == 0 && std::ftell(log) > 0) std::fputc('\n', log);
   return log;
 }
 
-// The files and ports a run needs are checked before its question: a run
-// refused here has sent nothing.
-int CheckBeforeAsking(const CliOptions& options, Session& session, SerialBackend& backend) {
+// The ports a run needs are checked before its question, as its files are
+// (InputsProblem): a run refused here has sent nothing.
+std::vector<std::string> PortProblems(const CliOptions& options, SerialBackend& backend) {
   std::vector<std::string> problems;
-  if (!options.info) {
-    if (std::string problem = InputsProblem(session.app(), session.window()); !problem.empty()) {
-      problems.push_back(problem);
-    }
-  }
   // --all-ports takes the adapters as found: a busy one fails on its own line.
   for (const std::string& port : options.all_ports ? std::vector<std::string>{} : options.ports) {
     if (std::string problem = PortProblem(backend, port); !problem.empty()) {
       problems.push_back(problem);
     }
   }
-  for (const std::string& problem : problems) Complain(problem);
-  return problems.empty() ? kExitSuccess : kExitStartupFailed;
+  return problems;
 }
 
-int RunMode(const CliOptions& options, SerialBackend& backend, Clock& clock, std::FILE* log) {
-  SessionOutputs outputs;
-  outputs.json = options.json ? stdout : nullptr;
-  outputs.log = log;
-  outputs.trace = options.trace;
-  const bool read_only = options.info || options.verify;
-  outputs.json_events = !read_only;
-  outputs.log_to_stderr = read_only;
-  Session session(options, backend, clock, outputs);
+// The log's head: what a technician files with the run.
+RunHead HeadOf(const CliOptions& options, Session& session, bool images_sound) {
+  RunHead head{.command = options.command_line,
+               .port = SelectedPortName(session.app().ports, session.window()),
+               .baud = SelectedBaud(session.window())};
+  if (!images_sound || options.info) return head;
+  const UpdatePlan plan = MakeUpdatePlan(session.app(), session.window());
+  head.images = PlanImageLines(plan);
+  return head;
+}
+
+int ModeStatus(const CliOptions& options, Session& session, SerialBackend& backend) {
   int started = session.Start();
-  if (started == kExitSuccess) started = CheckBeforeAsking(options, session, backend);
+  std::vector<std::string> problems;
+  if (started == kExitSuccess && !options.info) {
+    if (std::string problem = InputsProblem(session.app(), session.window()); !problem.empty()) {
+      problems.push_back(problem);
+    }
+  }
+  // The images are read for the head only once they are known to be files.
+  if (session.records()) {
+    session.Record(HeadText(HeadOf(options, session, started == kExitSuccess && problems.empty())));
+  }
+  if (started == kExitSuccess) {
+    const std::vector<std::string> ports = PortProblems(options, backend);
+    problems.insert(problems.end(), ports.begin(), ports.end());
+  }
+  for (const std::string& problem : problems) {
+    Complain(problem);
+    session.Record(problem + "\n");
+  }
+  if (!problems.empty()) started = kExitStartupFailed;
   if (started != kExitSuccess) {
     session.End();
     if (JsonEventSink* json = session.json()) {
@@ -135,6 +155,21 @@ int RunMode(const CliOptions& options, SerialBackend& backend, Clock& clock, std
     return InterruptExitStatus() == 0 ? status : InterruptExitStatus();
   }
   return RunUpdateMode(session);
+}
+
+int RunMode(const CliOptions& options, SerialBackend& backend, Clock& clock, std::FILE* log) {
+  SessionOutputs outputs;
+  outputs.json = options.json ? stdout : nullptr;
+  outputs.log = log;
+  outputs.record = !options.log_path.empty();
+  outputs.trace = options.trace;
+  const bool read_only = options.info || options.verify;
+  outputs.json_events = !read_only;
+  outputs.log_to_stderr = read_only;
+  Session session(options, backend, clock, outputs);
+  const int status = ModeStatus(options, session, backend);
+  session.Record(VerdictText(status, session.events().Now().seconds, session.holdings));
+  return status;
 }
 
 int UpdateInstrument(const CliOptions& options, SerialBackend& backend, Clock& clock) {
@@ -159,6 +194,16 @@ int UpdateInstrument(const CliOptions& options, SerialBackend& backend, Clock& c
   return status;
 }
 
+// As a shell would take it back: arguments with blanks or quotes quoted.
+std::string CommandLineText(const std::vector<std::string>& args) {
+  std::string text = "r7700-update";
+  for (const std::string& arg : args) {
+    const bool plain = arg.find_first_of(" \t'\"") == std::string::npos && !arg.empty();
+    text += " " + (plain ? arg : "'" + arg + "'");
+  }
+  return text;
+}
+
 int Main(const std::vector<std::string>& args) {
   MakeStandardDescriptorsValid();
   CliOptions options;
@@ -167,6 +212,7 @@ int Main(const std::vector<std::string>& args) {
     Complain(problem + " (see r7700-update --help)");
     return kExitUsage;
   }
+  options.command_line = CommandLineText(args);
   if (options.help) {
     std::fwrite(kUsageText.data(), 1, kUsageText.size(), stdout);
     return kExitSuccess;

@@ -31,6 +31,7 @@ TerminalStreams StreamsFor(const SessionOutputs& outputs) {
 Session::Session(const CliOptions& options, SerialBackend& backend, Clock& clock,
                  const SessionOutputs& outputs)
     : options_(options),
+      record_(outputs.record),
       explained_(
           backend,
           [this](const std::string& line) { terminal_.NoteAfterNextBox("r7700-update: " + line); }),
@@ -63,6 +64,17 @@ int Session::Start() {
   // Every record from here on names the port, so runs on several ports can be told apart.
   if (json_) json_->set_port_label(SelectedPortName(app_.ports, window_));
   return kExitSuccess;
+}
+
+void Session::Report(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), report());
+  std::fflush(report());
+  Record(text);
+}
+
+void Session::Record(const std::string& text) {
+  if (records() && !text.empty())
+    log_->Write(events_.Now(), text.substr(0, text.size() - (text.back() == '\n')));
 }
 
 void Session::End() {

@@ -27,6 +27,7 @@ struct SessionOutputs {
   std::FILE* json = nullptr;  // the JSON Lines; null without --json
   std::FILE* log = nullptr;   // the time-stamped log; null without --log or --trace
   bool trace = false;
+  bool record = false;      // the log is a --log file: it gets the head, verdict and findings
   bool json_events = true;  // false: only the mode's final object is written
   // The status log to stderr, so stdout carries only what the mode reports.
   bool log_to_stderr = false;
@@ -56,11 +57,20 @@ class Session {
   std::FILE* err() const { return stderr; }
   // Where a mode's own report goes: stdout, or stderr with --json.
   std::FILE* report() { return json_ ? stderr : stdout; }
+  // A mode's findings: to report(), and into the log.
+  void Report(const std::string& text);
+  // Lines for the log alone (its head and verdict); nothing without --log.
+  void Record(const std::string& text);
+  bool records() const { return record_ && log_; }
+  // What the instrument holds after the run, for the verdict; empty when
+  // this run did not change it.
+  std::string holdings;
   // The text of the last box shown; empty when none was.
   const std::string& last_box() const { return last_box_.text; }
 
  private:
   const CliOptions& options_;
+  bool record_ = false;
   // Keeps the last box's text for the read-only modes' records.
   struct LastBox : RunEventSink {
     void Box(const EventTime&, std::string_view, std::string_view box_text) override {

@@ -39,6 +39,7 @@ struct EventCase {
   Strings tool_args;
   int status;
   const char* languages;  // the outcome the result record gives them
+  const char* verdict;    // the log's last line from "verdict: "
 };
 
 void PrintTo(const EventCase& c, std::ostream* os) {
@@ -47,11 +48,28 @@ void PrintTo(const EventCase& c, std::ostream* os) {
 
 // The language download alone keeps these short.
 const std::vector<EventCase> kEventCases{
-    {"Written", {}, {"--no-firmware", "--yes"}, 0, "written"},
+    {"Written",
+     {},
+     {"--no-firmware", "--yes"},
+     0,
+     "written",
+     "success, exit 0, 0:0., firmware untouched \\(as before this run\\); languages valid "
+     "\\(written by this run\\)"},
     // Block 0 is the test load into RAM, block 1 the first of the languages.
-    {"WrongAck", {"--wrong-ack-on-block", "1"}, {"--no-firmware", "--yes"}, 2, "failed"},
-    {"Declined", {}, {"--no-firmware"}, 1, "not-reached"},
-    {"NotIdentified", {"--silent"}, {"--no-firmware", "--yes"}, 2, "not-reached"},
+    {"WrongAck",
+     {"--wrong-ack-on-block", "1"},
+     {"--no-firmware", "--yes"},
+     2,
+     "failed",
+     "failed, exit 2, 0:0., firmware untouched \\(as before this run\\); languages not valid "
+     "\\(partly written: [0-9]+ bytes\\)"},
+    {"Declined", {}, {"--no-firmware"}, 1, "not-reached", "declined, exit 1, 0:00"},
+    {"NotIdentified",
+     {"--silent"},
+     {"--no-firmware", "--yes"},
+     2,
+     "not-reached",
+     "failed, exit 2, 0:0."},
 };
 
 class EventsAgainstSim : public ::testing::TestWithParam<EventCase> {};
@@ -97,6 +115,10 @@ TEST_P(EventsAgainstSim, JsonLinesEndWithTheResultAndTheLogIsTimeStamped) {
   ASSERT_FALSE(logged.empty());
   const std::regex stamped(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z .*)");
   for (const std::string& line : logged) EXPECT_TRUE(std::regex_match(line, stamped)) << line;
+  // A service record: the head first, the verdict last.
+  EXPECT_TRUE(logged.front().ends_with("Z run: r7700-update " R7700_VERSION)) << logged.front();
+  EXPECT_TRUE(std::regex_match(logged.back(), std::regex(std::string(".*Z verdict: ") + c.verdict)))
+      << logged.back();
   ASSERT_TRUE(state.valid);
   if (c.status != 0) return;
   EXPECT_TRUE(state.languages_valid);
@@ -108,6 +130,39 @@ TEST_P(EventsAgainstSim, JsonLinesEndWithTheResultAndTheLogIsTimeStamped) {
   EXPECT_NE(run.out.find("\"event\": \"stage\", \"port\": \"" + sim.port() +
                          "\", \"name\": \"Bytes transferred:\"}"),
             std::string::npos);
+}
+
+// Runs appended to one log stay apart; each begins with its head and ends
+// with its verdict, and --info files what it read.
+TEST(ServiceRecord, RunsAppendedToOneLogEachHaveTheirHeadAndVerdict) {
+  ASSERT_FALSE(FullHome().empty());
+  const std::string log = MakeTempFolder("r7700-record") + "/shift.log";
+  SimProcess sim({}, kTestTimeScale);
+  const ToolResult info = RunTool({"--home", FullHome(), "-p", sim.port(), "--info", "--log", log},
+                                  "", std::to_string(kTestTimeScale));
+  const ToolResult refused =
+      RunTool({"--home", FullHome(), "-p", "/dev/null", "--yes", "--log", log}, "", "1");
+  sim.Stop();
+  EXPECT_EQ(info.status, 0) << info.err;
+  EXPECT_EQ(refused.status, 3);
+
+  const std::string text = ReadText(log);
+  const size_t gap = text.find("\n\n");
+  ASSERT_NE(gap, std::string::npos) << text;
+  const std::string first = text.substr(0, gap + 1);
+  const std::string second = text.substr(gap + 2);
+  EXPECT_NE(first.find("Z command: r7700-update --home " + FullHome() + " -p " + sim.port() +
+                       " --info --log " + log + "\n"),
+            std::string::npos)
+      << first;
+  EXPECT_NE(first.find("Z identity    VQ R7700C Reflectometer"), std::string::npos) << first;
+  EXPECT_TRUE(std::regex_search(first, std::regex("Z verdict: success, exit 0, 0:0.\n$"))) << first;
+  EXPECT_NE(second.find("Z port: /dev/null, 19200 baud\n"), std::string::npos) << second;
+  EXPECT_TRUE(std::regex_search(
+      second, std::regex("Z firmware .*/data/vqvesk.bin: 4194304 bytes, checksum [0-9A-F]{4};")))
+      << second;
+  EXPECT_NE(second.find("Z cannot open /dev/null: not a terminal device"), std::string::npos);
+  EXPECT_TRUE(second.ends_with(" verdict: startup-failed, exit 3, 0:00\n")) << second;
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, EventsAgainstSim, ::testing::ValuesIn(kEventCases),

@@ -116,6 +116,9 @@ TEST(SeveralPorts, AFaultOnOnePortLeavesTheOthersUpdatedAndIsNamedInTheSummary) 
         std::filesystem::path(faulty).filename().string() + "-");
     EXPECT_EQ(text.find("You must have an AC-supply") != std::string::npos, failed) << text;
     EXPECT_EQ(text.find("Language download complete!") != std::string::npos, !failed) << text;
+    EXPECT_NE(text.find(failed ? " verdict: failed, exit 2, " : " verdict: success, exit 0, "),
+              std::string::npos)
+        << text;
   }
   EXPECT_EQ(log_files, kInstruments);
 }

@@ -5,6 +5,9 @@
 #include <signal.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -63,7 +66,23 @@ TEST_F(UpdateAgainstSim, FullUpdateAt115200LoadsFirmwareAndTheChosenLanguages) {
                          "  erases     language area 0x3B00000-0x3BFFFFF (1024 KiB)\n"),
             std::string::npos)
       << run.err;
-  EXPECT_EQ(AfterPlan(run.err), std::string(kVerifyQuestion) + "yes\n" + kSuccessBox);
+  // Without a terminal each transfer says every tenth of the way how far it got.
+  std::string boxes;
+  Strings steps;
+  std::istringstream lines(AfterPlan(run.err));
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with("Bytes transferred: ")) {
+      steps.push_back(line);
+    } else {
+      boxes += line + "\n";
+    }
+  }
+  EXPECT_EQ(boxes, std::string(kVerifyQuestion) + "yes\n" + kSuccessBox);
+  // Ten for the firmware; the small language image takes three blocks.
+  ASSERT_EQ(steps.size(), 13u) << run.err;
+  EXPECT_EQ(steps.back(), "Bytes transferred: 100% (2727 bytes)");
+  EXPECT_TRUE(steps[0].starts_with("Bytes transferred: 10% (")) << steps[0];
+  EXPECT_EQ(steps[9], "Bytes transferred: 100% (4128768 bytes)");
   EXPECT_NE(run.err.find(kScaledTimeWarning), std::string::npos) << run.err;
   EXPECT_TRUE(run.out.starts_with("Preparing languages ...\nInitializing connection ...\n"))
       << run.out;
@@ -274,8 +293,16 @@ TEST_F(UpdateAgainstSim, AfterAnInterruptTheNextRunAtSpeedEndsValidWithoutAPower
   Disturbance interrupt;
   interrupt.signal_number = SIGINT;
   interrupt.signal_after = "Downloading:";
-  const ToolResult first = RunDisturbedTool(args, std::to_string(kTestTimeScale), interrupt);
+  const std::string log = MakeTempFolder("interrupted-log") + "/run.log";
+  Strings logged = args;
+  logged.insert(logged.end(), {"--log", log});
+  const ToolResult first = RunDisturbedTool(logged, std::to_string(kTestTimeScale), interrupt);
   EXPECT_EQ(first.status, 130);
+  std::ifstream record(log);
+  const std::string recorded((std::istreambuf_iterator<char>(record)), {});
+  EXPECT_NE(recorded.find("Z r7700-update: next: it waits in its boot monitor"), std::string::npos)
+      << recorded;
+  EXPECT_NE(recorded.find("Z verdict: interrupted, exit 130, "), std::string::npos) << recorded;
   EXPECT_NE(first.err.find("r7700-update: interrupted; the instrument now holds: firmware not "
                            "valid ("),
             std::string::npos)

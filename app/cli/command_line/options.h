@@ -56,6 +56,7 @@ struct CliOptions {
   bool trace = false;    // the dialogue into the log (stderr without --log)
   bool help = false;
   bool version = false;
+  std::string command_line;  // as given, for the log's head
 };
 
 extern const std::string_view kUsageText;

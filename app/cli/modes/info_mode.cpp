@@ -48,9 +48,10 @@ std::string Installed(const LanguageHoldings& languages) {
   return text.empty() ? "none" : text;
 }
 
-void PrintInfo(const InstrumentInfo& info, std::FILE* out) {
+std::string InfoText(const InstrumentInfo& info) {
+  std::string text;
   const auto line = [&](const char* label, const std::string& value) {
-    std::fprintf(out, "%-11s %s\n", label, value.c_str());
+    text += Format("%-11s %s\n", label, value.c_str());
   };
   line("identity", info.identity);
   line("series", std::string(1, SeriesOf(info.version)));
@@ -60,7 +61,7 @@ void PrintInfo(const InstrumentInfo& info, std::FILE* out) {
   line("firmware", MarkerLine(info.firmware.marker));
   line("languages", MarkerLine(info.languages.marker));
   line("installed", Installed(info.languages));
-  std::fflush(out);
+  return text;
 }
 
 std::string MarkerJson(const MarkerReading& marker) {
@@ -107,7 +108,7 @@ int RunInfoMode(Session& session) {
   session.End();
   const bool complete = info.firmware.Complete(false) && info.languages.Complete();
   const int status = read && complete ? kExitSuccess : kExitRunFailed;
-  if (read) PrintInfo(info, session.report());
+  if (read) session.Report(InfoText(info));
   if (read && !complete) ReportUnanswered(session);
   if (JsonEventSink* json = session.json()) {
     JsonObject record = ResultRecord(*json, session.events().Now(), status);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/cli/modes/plan.h"
 #include "app/cli/session.h"
 #include "link/run_context.h"
 
@@ -16,7 +17,8 @@ int RunUpdateMode(Session& session);
 
 // The plan for the named port or ports, the scaled-time warning and the
 // notes that belong to the Verify question, on err; the plan also as JSON.
-void ShowPlanBeforeQuestion(Session& session, const std::string& ports);
+// Returns the plan shown.
+UpdatePlan ShowPlanBeforeQuestion(Session& session, const std::string& ports);
 
 // Before a question that leads to writing flash: says on err when every
 // wait is scaled (R7700_TIME_SCALE other than 1), which suits only the

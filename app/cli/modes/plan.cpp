@@ -83,6 +83,13 @@ std::string PlanText(const UpdatePlan& plan) {
   return text;
 }
 
+std::vector<std::string> PlanImageLines(const UpdatePlan& plan) {
+  std::vector<std::string> lines;
+  if (plan.firmware_chosen) lines.push_back("firmware " + FirmwareText(plan));
+  if (plan.languages_chosen) lines.push_back("languages " + Joined(plan.languages));
+  return lines;
+}
+
 std::string QuestionNotes(const UpdatePlan& plan) {
   std::string text =
       Format("The update will run at %ld baud (the instrument is first reached at %ld).\n",

@@ -39,6 +39,10 @@ UpdatePlan MakeUpdatePlan(AppState& app, WindowSurface& window);
 
 // Lines of "  label  value", headed "Plan:".
 std::string PlanText(const UpdatePlan& plan);
+// The image files for the log's head: "firmware PATH: ..." as the plan
+// says it, and "languages NAMES" when they are loaded.
+std::vector<std::string> PlanImageLines(const UpdatePlan& plan);
+
 // The lines right before the Verify question: the speed the update will
 // use, and a warning for each erase the user cannot undo (the instrument's
 // user data, the boot sector), whether an option or the settings file asked

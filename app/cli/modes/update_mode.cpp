@@ -5,8 +5,10 @@
 
 #include "app/cli/modes/plan.h"
 #include "app/cli/modes/way_back.h"
+#include "app/cli/report/service_record.h"
 #include "app/cli/terminal/console.h"
 #include "app/update_run.h"
+#include "link/text_format.h"
 
 namespace r7700::cli {
 namespace {
@@ -17,22 +19,28 @@ int RunExitStatus(int run_result) {
   return kExitRunFailed;
 }
 
-// A failed or interrupted run that reached the port says what it left and
-// what to do now.
-void SayWayBack(Session& session, bool interrupted, const PortRunReport& report) {
-  // Before the monitor was reached, the failure's own box said what to do.
-  if (!interrupted && !report.connected) return;
+RunEnding EndingOf(Session& session, bool interrupted, const PortRunReport& report) {
   const CliOptions& options = session.options();
-  RunEnding ending{.interrupted = interrupted,
+  return RunEnding{.interrupted = interrupted,
                    .report = report,
                    .firmware_bytes = session.tally().firmware_bytes(),
                    .language_bytes = session.tally().language_bytes(),
                    .baud = SelectedBaud(session.window()),
                    .fast = options.fast,
                    .skip_unchanged = options.skip_unchanged};
-  std::fprintf(session.err(), "r7700-update: %s; the instrument now holds: %s\n",
-               interrupted ? "interrupted" : "the update failed", HoldingsText(ending).c_str());
-  std::fprintf(session.err(), "r7700-update: next: %s.\n", NextStepText(ending).c_str());
+}
+
+// A failed or interrupted run that reached the port says what it left and
+// what to do now, on stderr and in the log.
+void SayWayBack(Session& session, const RunEnding& ending) {
+  // Before the monitor was reached, the failure's own box said what to do.
+  if (!ending.interrupted && !ending.report.connected) return;
+  const std::string text =
+      Format("r7700-update: %s; the instrument now holds: %s\nr7700-update: next: %s.\n",
+             ending.interrupted ? "interrupted" : "the update failed", HoldingsText(ending).c_str(),
+             NextStepText(ending).c_str());
+  std::fwrite(text.data(), 1, text.size(), session.err());
+  session.Record(text);
 }
 
 }  // namespace
@@ -52,7 +60,7 @@ std::string InterruptedText(InstrumentReach reach) {
          "power cycle needed).";
 }
 
-void ShowPlanBeforeQuestion(Session& session, const std::string& ports) {
+UpdatePlan ShowPlanBeforeQuestion(Session& session, const std::string& ports) {
   UpdatePlan plan = MakeUpdatePlan(session.app(), session.window());
   plan.port = ports;
   const std::string text = PlanText(plan);
@@ -65,6 +73,7 @@ void ShowPlanBeforeQuestion(Session& session, const std::string& ports) {
   const std::string notes = QuestionNotes(plan);
   std::fwrite(notes.data(), 1, notes.size(), session.err());
   std::fflush(session.err());
+  return plan;
 }
 
 void WarnOfScaledTime(std::FILE* err) {
@@ -81,15 +90,18 @@ int RunUpdateMode(Session& session) {
   const int result = UpdateRun(session.app(), session.services(), session.window(), &report);
   int status = RunExitStatus(result);
   session.End();
+  session.Record(InstrumentText(report.identity, report.monitor_version));
   // Only the image this run created is deleted, never a file it found.
   DiscardLanguageImage(session.app().image_builder, session.app().paths);
   const bool interrupted = result == kRunInterrupted || InterruptExitStatus() != 0;
+  const RunEnding ending = EndingOf(session, interrupted, report);
+  if (report.connected) session.holdings = HoldingsText(ending);
   if (interrupted) status = InterruptExitStatus();
   if (interrupted && session.app().run_reach == InstrumentReach::kUntouched) {
     std::fprintf(session.err(), "r7700-update: %s\n",
                  InterruptedText(InstrumentReach::kUntouched).c_str());
   } else if (interrupted || result == kRunFailed) {
-    SayWayBack(session, interrupted, report);
+    SayWayBack(session, ending);
   }
   if (JsonEventSink* json = session.json()) {
     WriteRunResult(*json, session.events().Now(), status, report, session.window(),

@@ -12,6 +12,7 @@
 #include "app/instrument_holdings.h"
 #include "app/resources/resource.h"
 #include "app/update_run.h"
+#include "link/text_format.h"
 
 namespace r7700::cli {
 namespace {
@@ -47,12 +48,13 @@ int WorkOutUpdate(Session& session, Expected* expected) {
   return kExitSuccess;
 }
 
-void PrintComparisons(const std::vector<Comparison>& comparisons, std::FILE* out) {
+std::string ComparisonsText(const std::vector<Comparison>& comparisons) {
+  std::string text;
   for (const Comparison& c : comparisons) {
-    std::fprintf(out, "%-21s %-7s instrument %s, update %s\n", c.item.c_str(),
-                 c.same ? "same" : "differs", c.instrument.c_str(), c.update.c_str());
+    text += Format("%-21s %-7s instrument %s, update %s\n", c.item.c_str(),
+                   c.same ? "same" : "differs", c.instrument.c_str(), c.update.c_str());
   }
-  std::fflush(out);
+  return text;
 }
 
 std::string ComparisonsJson(const std::vector<Comparison>& comparisons) {
@@ -107,7 +109,7 @@ int RunVerifyMode(Session& session) {
   link.Close();
   session.End();
   DiscardLanguageImage(session.app().image_builder, session.app().paths);
-  PrintComparisons(comparisons, session.report());
+  session.Report(ComparisonsText(comparisons));
   // Comparisons that came to nothing: the instrument left a query unanswered.
   const bool unanswered = status == kExitRunFailed && !comparisons.empty();
   if (unanswered) ReportUnanswered(session);

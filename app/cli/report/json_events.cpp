@@ -4,6 +4,12 @@
 #include "app/resources/resource.h"
 
 namespace r7700::cli {
+namespace {
+
+// 128 and the signal's number: a request ended the run, no fault of it.
+constexpr int kFirstSignalExitStatus = 128;
+
+}  // namespace
 
 void JsonEventSink::Stage(const EventTime& time, std::string_view name) {
   Write(Begin(time, "stage").Text("name", name));
@@ -58,9 +64,12 @@ std::string_view ExitOutcomeName(int exit_status) {
       return "startup-failed";
     case kExitDiffers:
       return "differs";
-    default:
+    case kExitUsage:
       return "usage";
+    default:
+      break;
   }
+  return exit_status > kFirstSignalExitStatus ? "interrupted" : "failed";
 }
 
 std::string_view StageOutcomeName(StageOutcome outcome) {

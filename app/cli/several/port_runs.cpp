@@ -2,26 +2,32 @@
 
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <thread>
 
 #include "app/cli/command_line/options.h"
+#include "app/cli/modes/way_back.h"
 #include "app/cli/report/json_events.h"
 #include "app/cli/report/log_file.h"
 #include "app/cli/report/observed_window.h"
 #include "app/cli/report/run_events.h"
+#include "app/cli/report/service_record.h"
 #include "app/cli/report/traced_serial.h"
 #include "app/cli/report/transfer_tally.h"
 #include "app/cli/several/port_window.h"
 #include "app/cli/terminal/console.h"
 #include "app/resources/resource.h"
+#include "languages/image_builder.h"
 
 namespace r7700::cli {
 namespace {
 
 constexpr std::string_view kDevicePrefix = "/dev/";
 constexpr size_t kStampBytes = 32;
+constexpr std::string_view kLogSuffix = ".log";
+constexpr int kLogNameTries = 100;
 
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
@@ -34,6 +40,19 @@ std::string LocalTimeStamp() {
   char stamp[kStampBytes] = {};
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&now));
   return stamp;
+}
+
+// A new file of its own, never one another run or port has: a name taken
+// (two runs in one second, two names of one device) gets a number.
+LogFile CreateLogFile(const std::string& folder, const std::string& name, std::string* path) {
+  const std::string stem = name.substr(0, name.size() - kLogSuffix.size());
+  for (int copy = 1; copy <= kLogNameTries; ++copy) {
+    *path = folder + "/" +
+            (copy == 1 ? name : stem + "-" + std::to_string(copy) + std::string(kLogSuffix));
+    if (std::FILE* file = CreateFileExclusive(*path)) return LogFile(file);
+    if (!std::filesystem::exists(*path)) break;
+  }
+  return nullptr;
 }
 
 // The exit status that one port's run alone would have had.
@@ -54,6 +73,9 @@ void UpdateOnePort(const PortRunsJob& job, const std::string& port, size_t index
   if (job.json != nullptr) events.Add(json.emplace(job.json, port));
   std::optional<LogFileSink> log_sink;
   if (log != nullptr) events.Add(log_sink.emplace(log, job.trace));
+  RunHead head = job.head;
+  head.port = port;
+  if (log_sink) log_sink->Write(events.Now(), HeadText(head));
   TracedSerialBackend serial(job.serial, events);
   PortWindow port_window(display, index);
   ObservedWindow window(port_window, events);
@@ -71,6 +93,16 @@ void UpdateOnePort(const PortRunsJob& job, const std::string& port, size_t index
   outcome.reach = run.reach;
   if (outcome.result != kRunSucceeded) outcome.failure = port_window.last_box_text();
   outcome.seconds = events.Now().seconds;
+  if (log_sink) {
+    const std::string holdings =
+        outcome.report.connected ? HoldingsText(RunEnding{.report = outcome.report,
+                                                          .firmware_bytes = tally.firmware_bytes(),
+                                                          .language_bytes = tally.language_bytes()})
+                                 : std::string();
+    log_sink->Write(events.Now(),
+                    InstrumentText(outcome.identity, outcome.report.monitor_version) +
+                        VerdictText(PortExitStatus(outcome.result), outcome.seconds, holdings));
+  }
   if (json) {
     WriteRunResult(*json, events.Now(), PortExitStatus(outcome.result), outcome.report, window,
                    tally);
@@ -89,7 +121,7 @@ std::string PortLogFileName(const std::string& port, const std::string& stamp) {
   for (char& c : name) {
     if (c == '/' || c == '\\' || c == ':') c = '-';
   }
-  return name + "-" + stamp + ".log";
+  return name + "-" + stamp + std::string(kLogSuffix);
 }
 
 std::vector<PortOutcome> UpdatePorts(const PortRunsJob& job, const std::vector<std::string>& ports,
@@ -100,8 +132,7 @@ std::vector<PortOutcome> UpdatePorts(const PortRunsJob& job, const std::vector<s
   for (size_t i = 0; i < ports.size(); ++i) {
     outcomes[i].port = ports[i];
     if (job.log_dir.empty()) continue;
-    outcomes[i].log_path = job.log_dir + "/" + PortLogFileName(ports[i], stamp);
-    logs[i].reset(std::fopen(outcomes[i].log_path.c_str(), "w"));
+    logs[i] = CreateLogFile(job.log_dir, PortLogFileName(ports[i], stamp), &outcomes[i].log_path);
     if (logs[i] != nullptr) continue;
     display.Box(i, "Log", "cannot write " + outcomes[i].log_path);
     outcomes[i].log_path.clear();

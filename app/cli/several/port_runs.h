@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/cli/report/service_record.h"
 #include "app/cli/several/multi_display.h"
 #include "app/update_run.h"
 #include "link/cancellation.h"
@@ -30,6 +31,7 @@ struct PortRunsJob {
   bool download_firmware = false;
   bool download_languages = false;
   std::string log_dir;        // empty: no log files
+  RunHead head{};             // of every log file, each with its own port
   std::FILE* json = nullptr;  // --json: every port's events there, each naming its port
   bool trace = false;         // the dialogue too in the log files
   TransferPolicy policy{};

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/cli/modes/modes.h"
+#include "app/cli/modes/plan.h"
 #include "app/cli/several/port_runs.h"
 #include "app/cli/several/summary_table.h"
 #include "app/cli/terminal/console.h"
@@ -41,7 +42,7 @@ int UpdateSeveralInstruments(const CliOptions& options, Session& session) {
   if (json != nullptr) json->set_port_label({});
   std::FILE* out = json != nullptr ? stderr : stdout;
   const int32_t baud = SelectedBaud(window);
-  ShowPlanBeforeQuestion(session, PortList(options.ports));
+  const UpdatePlan plan = ShowPlanBeforeQuestion(session, PortList(options.ports));
   std::fprintf(stderr, "%zu instruments at once: %s\n", options.ports.size(),
                PortList(options.ports).c_str());
   const bool confirmed = ConfirmConnected(window);
@@ -57,19 +58,21 @@ int UpdateSeveralInstruments(const CliOptions& options, Session& session) {
   if (!prepared) return kExitRunFailed;
   session.End();
 
-  const PortRunsJob job{.serial = session.services().serial,
-                        .clock = session.services().clock,
-                        .baud = baud,
-                        .options = app.run_options,
-                        .firmware_path = app.paths.firmware_path,
-                        .language_image_path = app.paths.temp_image_path,
-                        .download_firmware = window.IsChecked(IDC_DOWNLOAD_FIRMWARE),
-                        .download_languages = window.IsChecked(IDC_DOWNLOAD_LANGUAGES),
-                        .log_dir = options.log_dir,
-                        .json = json != nullptr ? stdout : nullptr,
-                        .trace = options.trace,
-                        .policy = app.transfer_policy,
-                        .cancel = session.services().cancel};
+  const PortRunsJob job{
+      .serial = session.services().serial,
+      .clock = session.services().clock,
+      .baud = baud,
+      .options = app.run_options,
+      .firmware_path = app.paths.firmware_path,
+      .language_image_path = app.paths.temp_image_path,
+      .download_firmware = window.IsChecked(IDC_DOWNLOAD_FIRMWARE),
+      .download_languages = window.IsChecked(IDC_DOWNLOAD_LANGUAGES),
+      .log_dir = options.log_dir,
+      .head = {.command = options.command_line, .baud = baud, .images = PlanImageLines(plan)},
+      .json = json != nullptr ? stdout : nullptr,
+      .trace = options.trace,
+      .policy = app.transfer_policy,
+      .cancel = session.services().cancel};
   DisplayStreams streams;
   streams.out = out;
   streams.redraw = IsTerminal(stderr);

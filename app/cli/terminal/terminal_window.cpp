@@ -14,6 +14,7 @@ namespace r7700::cli {
 namespace {
 
 constexpr int kDefaultColumns = 80;
+constexpr int kPlainStepPercent = 10;
 // The caption of the phases that count bytes on the wire.
 constexpr std::string_view kTransferCaption = "Bytes transferred:";
 
@@ -92,7 +93,8 @@ bool TerminalWindow::Interrupted() const {
 void TerminalWindow::AppendText(int id, std::string_view text) {
   MemoryWindow::AppendText(id, text);
   if (id != IDC_STATUS_LOG || text.empty() || Interrupted()) return;
-  if (const long reported = ReportedTransfer(text); reported >= 0 && !drawn_.empty()) {
+  const bool phase_shown = !drawn_.empty() || (!streams_.progress_bar && plain_steps_ > 0);
+  if (const long reported = ReportedTransfer(text); reported >= 0 && phase_shown) {
     final_count_ = reported;
     DrawProgress();
   }
@@ -185,14 +187,26 @@ BoxAnswer TerminalWindow::AskYesNo() {
 
 void TerminalWindow::StartPhase() {
   counter_current_ = false;
+  plain_steps_ = 0;
   final_count_ = -1;
   phase_start_ = Seconds();
+}
+
+// Without a terminal a transfer says every tenth of the way how far it got,
+// so a log or a pipe never stays silent for the minutes it takes.
+void TerminalWindow::WritePlainProgress(const ProgressReading& reading) {
+  if (!reading.counts_bytes || reading.percent / kPlainStepPercent <= plain_steps_) return;
+  plain_steps_ = reading.percent / kPlainStepPercent;
+  StartBoxLine();
+  std::fprintf(streams_.err, "%s %d%% (%ld bytes)\n", reading.caption.c_str(),
+               plain_steps_ * kPlainStepPercent, reading.count);
+  std::fflush(streams_.err);
 }
 
 void TerminalWindow::DrawProgress() {
   ProgressReading reading;
   reading.caption = GetText(IDC_PROGRESS_CAPTION);
-  if (!streams_.progress_bar || reading.caption.empty() || Interrupted()) return;
+  if (reading.caption.empty() || Interrupted()) return;
   reading.seconds = Seconds() - phase_start_;
   reading.counts_bytes = reading.caption == kTransferCaption;
   if (final_count_ >= 0) {
@@ -203,6 +217,7 @@ void TerminalWindow::DrawProgress() {
                                              &reading.percent) == 2) {
     reading.count = count;
   }
+  if (!streams_.progress_bar) return WritePlainProgress(reading);
   const int columns = streams_.columns ? streams_.columns() : 0;
   const std::string line = ProgressLine(reading, columns > 0 ? columns : kDefaultColumns);
   if (line == drawn_) return;

@@ -8,6 +8,8 @@
 //     question adds " [y/N] " and reads the answer from in (end of input
 //     answers No), or answers Yes itself when told to;
 //   - the SUCCESS box: its caption and text to err;
+//   - without a progress bar: a transfer writes a line to err at every
+//     tenth of the way ("Bytes transferred: 10% (412672 bytes)");
 //   - with a progress bar: one line of err per phase (a new caption or a
 //     restarted bar begins a phase), rewritten in place, fitted to the
 //     terminal's width, with rate and time left; other output ends it and
@@ -22,6 +24,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/cli/terminal/progress_bar.h"
 #include "link/memory_window.h"
 
 namespace r7700::cli {
@@ -68,6 +71,7 @@ class TerminalWindow : public MemoryWindow {
   bool Interrupted() const;
   void StartPhase();
   void DrawProgress();
+  void WritePlainProgress(const ProgressReading& reading);
   void StartBoxLine();
   double Seconds() const;
 
@@ -77,6 +81,7 @@ class TerminalWindow : public MemoryWindow {
   std::string drawn_;             // the progress line on screen; empty: none
   bool counter_current_ = false;  // the counter text belongs to this phase
   double phase_start_ = 0;
+  int plain_steps_ = 0;    // tenths of the phase written without a terminal
   long final_count_ = -1;  // the count the status log reported for the phase; -1: none
   std::string box_note_;
 };
