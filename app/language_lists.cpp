@@ -1,11 +1,6 @@
 #include "app/language_lists.h"
 
 namespace r7700 {
-namespace {
-
-constexpr int kFirstLanguageRow = 1;
-
-}  // namespace
 
 void SelectLanguageSlots(WindowSurface& window, const SelectedLanguages& rows) {
   window.ListSelect(kLanguageLists[0], rows[0] - kBootListRowOffset);

@@ -18,6 +18,8 @@ inline constexpr std::array<int, 4> kLanguageLists{IDC_BOOT_LANGUAGE, IDC_SECOND
                                                    IDC_THIRD_LANGUAGE, IDC_FOURTH_LANGUAGE};
 // The boot list leaves out row 0, so its positions are one lower than rows.
 inline constexpr int kBootListRowOffset = 1;
+// The catalogue's first language: always loaded second unless it boots.
+inline constexpr int kFirstLanguageRow = 1;
 
 // Selects the row of each slot in its list.
 void SelectLanguageSlots(WindowSurface& window, const SelectedLanguages& rows);

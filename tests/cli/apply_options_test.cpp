@@ -86,12 +86,22 @@ TEST_F(ApplyOptionsTest, LanguagesReplaceAllFourSlotsInOrder) {
 TEST_F(ApplyOptionsTest, TheSecondLanguageRuleOverridesTheChoiceAndSaysSo) {
   StartUp(SettingsMode::kFull);
   ASSERT_TRUE(Apply({"--lang", "Deutsch", "--lang", "Francais"}));
-  EXPECT_EQ(app_.selected, (SelectedLanguages{2, 1, 0, 0}));
-  EXPECT_EQ(ListTexts(), (Strings{"Deutsch", "English", "None", "None"}));
+  // Francais is kept, in the next free slot.
+  EXPECT_EQ(app_.selected, (SelectedLanguages{2, 1, 3, 0}));
+  EXPECT_EQ(ListTexts(), (Strings{"Deutsch", "English", "Francais", "None"}));
   EXPECT_FALSE(window_.IsEnabled(IDC_SECOND_LANGUAGE));
   EXPECT_EQ(notice_,
             "the second language is English, not Francais: English is always loaded unless it is "
-            "the boot language");
+            "the boot language; Francais is loaded third");
+
+  // English asked for later moves up; a language asked twice is refused.
+  StartUp(SettingsMode::kFull);
+  ASSERT_TRUE(Apply({"--lang", "Deutsch", "--lang", "Francais", "--lang", "English"}));
+  EXPECT_EQ(app_.selected, (SelectedLanguages{2, 1, 3, 0}));
+  StartUp(SettingsMode::kFull);
+  EXPECT_FALSE(
+      Apply({"--lang", "Deutsch", "--lang", "Francais", "--lang", "None", "--lang", "Francais"}));
+  EXPECT_EQ(problem_, "--lang Francais given twice");
 
   // A boot language alone: the empty second slot is filled, which is news too.
   StartUp(SettingsMode::kFull);

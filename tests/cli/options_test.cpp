@@ -38,6 +38,17 @@ TEST(CliOptions, EveryOptionLandsInItsField) {
   EXPECT_EQ(options.port, "COM200");
   EXPECT_EQ(options.baud, 9600);
   EXPECT_TRUE(options.assume_yes && options.help && options.version);
+
+  // getopt's forms: a value glued on, letters grouped, a value taken as it stands.
+  ASSERT_TRUE(
+      ParseCliOptions({"-b115200", "-yp", "/dev/ttyS9", "--home", "-b9600"}, &options, &problem))
+      << problem;
+  EXPECT_EQ(options.baud, 115200);
+  EXPECT_TRUE(options.assume_yes);
+  EXPECT_EQ(options.port, "/dev/ttyS9");
+  EXPECT_EQ(options.home, "-b9600");
+  ASSERT_TRUE(ParseCliOptions({"-yp/dev/ttyS9"}, &options, &problem)) << problem;
+  EXPECT_EQ(options.port, "/dev/ttyS9");
 }
 
 TEST(CliOptions, NothingGivenLeavesEverythingToTheSettingsFile) {
@@ -86,6 +97,8 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrongInOneLine) {
   const std::vector<std::pair<Strings, std::string>> cases{
       {{"--frobnicate"}, "unknown option: --frobnicate"},
       {{"-x"}, "unknown option: -x"},
+      {{"-yx"}, "unknown option: -x"},
+      {{"-yy"}, "--yes given twice"},
       {{"-p"}, "--port needs a value"},
       {{"-y", "--yes"}, "--yes given twice"},
       {{"/dev/ttyS0"}, "unexpected argument: /dev/ttyS0"},

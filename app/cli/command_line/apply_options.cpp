@@ -32,17 +32,46 @@ bool LanguageRows(const CliOptions& options, const LanguageChoices& choices,
   return true;
 }
 
-void SelectLanguages(const SelectedLanguages& rows, AppState& app, WindowSurface& window,
-                     std::string* notice) {
+const char* const kSlotNames[] = {"boot", "second", "third", "fourth"};
+
+// The first catalogue language is always loaded second unless it boots: a
+// language asked for second moves to the next free slot, so every language
+// asked for is loaded, or the command line is refused. Each is asked once.
+bool KeepEveryLanguage(SelectedLanguages& rows, const LanguageChoices& choices,
+                       std::string* problem, std::string* notice) {
+  const auto name = [&](int32_t row) { return choices.rows[static_cast<size_t>(row)].name; };
+  for (size_t k = 1; k < rows.size(); ++k) {
+    if (rows[k] != 0 && std::find(rows.begin(), rows.begin() + k, rows[k]) != rows.begin() + k) {
+      *problem = "--lang " + name(rows[k]) + " given twice";
+      return false;
+    }
+  }
+  if (rows[0] == kFirstLanguageRow || rows[kSecondSlot] == kFirstLanguageRow) return true;
+  const int32_t displaced = rows[kSecondSlot];
+  std::replace(rows.begin(), rows.end(), kFirstLanguageRow, 0);
+  rows[kSecondSlot] = kFirstLanguageRow;
+  const std::string rule = "the second language is " + name(kFirstLanguageRow) + ", not " +
+                           name(displaced) + ": " + name(kFirstLanguageRow) +
+                           " is always loaded unless it is the boot language";
+  if (displaced == 0) {
+    *notice = rule;
+    return true;
+  }
+  const auto free = std::find(rows.begin() + kSecondSlot + 1, rows.end(), 0);
+  if (free == rows.end()) {
+    *problem = "--lang " + name(displaced) + ": no slot left for it; " + rule;
+    return false;
+  }
+  *free = displaced;
+  *notice = rule + "; " + name(displaced) + " is loaded " +
+            kSlotNames[static_cast<size_t>(free - rows.begin())];
+  return true;
+}
+
+void SelectLanguages(const SelectedLanguages& rows, AppState& app, WindowSurface& window) {
   SelectLanguageSlots(window, rows);
   ReadLanguageSelections(window, app.choices, app.selected);
   ApplySecondLanguageRule(window, app.selected);
-  if (app.selected[kSecondSlot] != rows[kSecondSlot]) {
-    const std::string& first = app.choices.rows[static_cast<size_t>(app.selected[1])].name;
-    *notice = "the second language is " + first + ", not " +
-              app.choices.rows[static_cast<size_t>(rows[kSecondSlot])].name + ": " + first +
-              " is always loaded unless it is the boot language";
-  }
 }
 
 void Tick(WindowSurface& window, int id, const std::optional<bool>& value) {
@@ -60,7 +89,10 @@ bool ApplyCliOptions(const CliOptions& options, AppState& app, WindowSurface& wi
   SelectedLanguages rows{};
   if (!LanguageRows(options, app.choices, &rows, problem)) return false;
 
-  if (!options.languages.empty()) SelectLanguages(rows, app, window, notice);
+  if (!options.languages.empty()) {
+    if (!KeepEveryLanguage(rows, app.choices, problem, notice)) return false;
+    SelectLanguages(rows, app, window);
+  }
   if (options.baud != 0) {
     const auto position = std::find(BaudRateTable.begin(), BaudRateTable.end(), options.baud);
     window.ListSelect(IDC_BAUD_LIST, static_cast<int>(position - BaudRateTable.begin()));

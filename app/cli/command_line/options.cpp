@@ -253,11 +253,41 @@ bool IsValued(const std::string& name) {
   return std::find(kValuedOptions.begin(), kValuedOptions.end(), name) != kValuedOptions.end();
 }
 
+// getopt's forms of the one-letter options: "-b115200" is "-b 115200",
+// "-yp X" is "-y -p X". A letter that is no option ends the group, to be
+// refused as it stands.
+std::vector<std::string> SeparatedShortOptions(const std::vector<std::string>& args) {
+  std::vector<std::string> separated;
+  for (const std::string& arg : args) {
+    // The value of the option before it is taken as it stands.
+    const bool is_value = !separated.empty() && IsValued(LongForm(separated.back()));
+    if (is_value || arg.size() <= 2 || arg[0] != '-' || arg[1] == '-') {
+      separated.push_back(arg);
+      continue;
+    }
+    for (size_t k = 1; k < arg.size(); ++k) {
+      const std::string letter = {'-', arg[k]};
+      const std::string name = LongForm(letter);
+      if (name == letter) {
+        separated.push_back("-" + arg.substr(k));
+        break;
+      }
+      separated.push_back(letter);
+      if (IsValued(name) && k + 1 < arg.size()) {
+        separated.push_back(arg.substr(k + 1));
+        break;
+      }
+    }
+  }
+  return separated;
+}
+
 }  // namespace
 
-bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* options,
+bool ParseCliOptions(const std::vector<std::string>& given, CliOptions* options,
                      std::string* problem) {
   *options = CliOptions{};
+  const std::vector<std::string> args = SeparatedShortOptions(given);
   Parser parser(options, problem);
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string arg = LongForm(args[i]);
