@@ -266,10 +266,13 @@ std::vector<std::string> SeparatedShortOptions(const std::vector<std::string>& a
       continue;
     }
     for (size_t k = 1; k < arg.size(); ++k) {
-      const std::string letter = {'-', arg[k]};
+      std::string letter(2, '-');
+      letter[1] = arg[k];
       const std::string name = LongForm(letter);
       if (name == letter) {
-        separated.push_back("-" + arg.substr(k));
+        // The rest of the group as it stands, behind its dash.
+        separated.push_back(arg.substr(k - 1));
+        separated.back()[0] = '-';
         break;
       }
       separated.push_back(letter);
