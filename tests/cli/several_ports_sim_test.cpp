@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -121,6 +122,43 @@ TEST(SeveralPorts, AFaultOnOnePortLeavesTheOthersUpdatedAndIsNamedInTheSummary) 
         << text;
   }
   EXPECT_EQ(log_files, kInstruments);
+}
+
+// In a terminal 50 columns wide the live lines and the summary fit: columns
+// are left out, never a number cut.
+TEST(SeveralPorts, InANarrowTerminalTheLinesAndTheTableFitAndKeepTheirNumbers) {
+  constexpr size_t kColumns = 50;
+  ASSERT_FALSE(FullHome().empty());
+  SimProcess first({}, kTestTimeScale);
+  SimProcess second({}, kTestTimeScale);
+  const ToolResult run = RunToolOnTerminal({"--home", FullHome(), "-b", "115200", "--no-firmware",
+                                            "-y", "-p", first.port(), "-p", second.port()},
+                                           std::to_string(kTestTimeScale), kColumns);
+  first.Stop();
+  second.Stop();
+  ASSERT_FALSE(run.timed_out);
+  EXPECT_EQ(run.status, 0) << run.out;
+  const std::string drawn = std::regex_replace(run.out, std::regex("\x1b\\[[0-9]*[A-Za-z]"), "");
+  Strings table;
+  size_t live = 0;
+  for (const std::string& line : Lines(std::regex_replace(drawn, std::regex("\r"), "\n"))) {
+    if (line.find("left") != std::string::npos || line.find("KiB/s") != std::string::npos ||
+        line.find("%") != std::string::npos) {
+      ++live;
+      EXPECT_LT(line.size(), kColumns) << line;
+      EXPECT_TRUE(std::regex_search(line, std::regex("(\\d%|KiB/s|\\d:\\d\\d left)$"))) << line;
+    }
+    if (line.starts_with("PORT ") || line.starts_with(first.port() + " ") ||
+        line.starts_with(second.port() + " ")) {
+      table.push_back(line);
+    }
+  }
+  EXPECT_GT(live, 0u) << run.out;
+  ASSERT_GE(table.size(), 3u) << run.out;
+  for (const std::string& row : Strings(table.end() - 3, table.end())) {
+    EXPECT_LT(row.size(), kColumns) << row;
+    EXPECT_TRUE(std::regex_search(row, std::regex("(DURATION|\\d+:\\d\\d)$"))) << row;
+  }
 }
 
 // --json: every record of a port's run names it, each port ends with its

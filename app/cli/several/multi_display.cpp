@@ -1,6 +1,7 @@
 #include "app/cli/several/multi_display.h"
 
 #include <algorithm>
+#include <array>
 
 #include "link/text_format.h"
 
@@ -32,6 +33,11 @@ std::string TimeLeft(double seconds) {
   return Format("%ld:%02ld left", whole / static_cast<long>(kSecondsPerMinute),
                 whole % static_cast<long>(kSecondsPerMinute));
 }
+
+constexpr size_t kFigures = 3;
+constexpr size_t kPercentFigure = 0;
+constexpr size_t kRateFigure = 1;
+constexpr size_t kTimeLeftFigure = 2;
 
 }  // namespace
 
@@ -77,17 +83,28 @@ void MultiDisplay::Finish() {
 
 std::string MultiDisplay::StatusLine(size_t index) const {
   const PortStatus& status = statuses_[index];
-  std::string line = Format("%-*s  %s", static_cast<int>(port_width_), ports_[index].c_str(),
-                            status.stage.c_str());
-  if (status.percent >= 0) line += Format("  %3d%%", status.percent);
+  const std::string text = Format("%-*s  %s", static_cast<int>(port_width_), ports_[index].c_str(),
+                                  status.stage.c_str());
+  // Percent, rate and time left, each whole or not at all: a cut number reads as another.
+  std::array<std::string, kFigures> figures{};
+  if (status.percent >= 0) figures[kPercentFigure] = Format("  %3d%%", status.percent);
   if (status.bytes_per_second > 0) {
-    line += Format("  %.1f KiB/s", status.bytes_per_second / kBytesPerKilobyte);
+    figures[kRateFigure] = Format("  %.1f KiB/s", status.bytes_per_second / kBytesPerKilobyte);
   }
-  if (const std::string left = TimeLeft(status.seconds_left); !left.empty()) line += "  " + left;
-  // A line wider than the terminal would wrap and break the redraw.
+  if (const std::string left = TimeLeft(status.seconds_left); !left.empty()) {
+    figures[kTimeLeftFigure] = "  " + left;
+  }
+  // A line wider than the terminal would wrap and break the redraw: the
+  // rate goes first, then the time left, then the percent, then text.
   const auto width = static_cast<size_t>(std::max(streams_.columns - 1, 1));
-  if (line.size() > width) line.resize(width);
-  return line;
+  const auto line = [&] { return text + figures[0] + figures[1] + figures[2]; };
+  for (const size_t dropped : {kRateFigure, kTimeLeftFigure, kPercentFigure}) {
+    if (line().size() <= width) break;
+    figures[dropped].clear();
+  }
+  std::string fitted = line();
+  if (fitted.size() > width) fitted.resize(width);
+  return fitted;
 }
 
 // Moves to the first status line and clears everything below it.

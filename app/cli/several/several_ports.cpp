@@ -81,7 +81,9 @@ int UpdateSeveralInstruments(const CliOptions& options, Session& session) {
   MultiDisplay display(streams, options.ports);
   const std::vector<PortOutcome> outcomes = UpdatePorts(job, options.ports, display);
 
-  const std::string table = SummaryTable(outcomes, ChosenLanguages(app));
+  // Only a terminal has a width; a file or pipe gets every column.
+  const std::string table =
+      SummaryTable(outcomes, ChosenLanguages(app), IsTerminal(out) ? streams.columns : 0);
   std::fwrite(table.data(), 1, table.size(), out);
   for (const PortOutcome& outcome : outcomes) {
     if (!outcome.log_path.empty()) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 
 #include "app/cli/command_line/options.h"
 #include "link/text_format.h"
@@ -12,6 +13,12 @@ namespace {
 constexpr size_t kColumns = 6;
 using Row = std::array<std::string, kColumns>;
 constexpr long kSecondsPerMinute = 60;
+constexpr size_t kGapChars = 2;
+constexpr size_t kIdentityColumn = 1;
+constexpr size_t kFirmwareColumn = 2;
+constexpr size_t kLanguagesColumn = 3;
+constexpr size_t kResultColumn = 4;
+constexpr size_t kMinResultChars = 6;
 
 std::string StageText(StageOutcome outcome, const std::string& done) {
   switch (outcome) {
@@ -54,7 +61,8 @@ std::string Duration(double seconds) {
 
 }  // namespace
 
-std::string SummaryTable(const std::vector<PortOutcome>& outcomes, const std::string& languages) {
+std::string SummaryTable(const std::vector<PortOutcome>& outcomes, const std::string& languages,
+                         int columns) {
   std::vector<Row> rows{{"PORT", "IDENTITY", "FIRMWARE", "LANGUAGES", "RESULT", "DURATION"}};
   for (const PortOutcome& outcome : outcomes) {
     rows.push_back({outcome.port, outcome.identity.empty() ? "-" : outcome.identity,
@@ -66,12 +74,32 @@ std::string SummaryTable(const std::vector<PortOutcome>& outcomes, const std::st
   for (const Row& row : rows) {
     for (size_t c = 0; c < kColumns; ++c) widths[c] = std::max(widths[c], row[c].size());
   }
+  const auto total = [&] {
+    size_t sum = 0;
+    for (const size_t w : widths) sum += w > 0 ? w + kGapChars : 0;
+    return sum;
+  };
+  // Too wide for the terminal: the identity goes first, then the languages
+  // (both said above the table), then the firmware; the result is cut last
+  // and the duration, a number, never.
+  const size_t limit = columns > 0 ? static_cast<size_t>(columns - 1) + kGapChars : SIZE_MAX;
+  for (const size_t dropped : {kIdentityColumn, kLanguagesColumn, kFirmwareColumn}) {
+    if (total() <= limit) break;
+    widths[dropped] = 0;
+  }
+  if (const size_t sum = total(); sum > limit) {
+    const size_t excess = sum - limit;
+    size_t& result = widths[kResultColumn];
+    result = result > excess + kMinResultChars ? result - excess : kMinResultChars;
+  }
   std::string table;
   for (const Row& row : rows) {
     std::string line;
     for (size_t c = 0; c < kColumns; ++c) {
-      line += c + 1 == kColumns ? row[c]
-                                : Format("%-*s  ", static_cast<int>(widths[c]), row[c].c_str());
+      if (widths[c] == 0) continue;
+      const std::string cell = row[c].substr(0, widths[c]);
+      line +=
+          c + 1 == kColumns ? cell : Format("%-*s  ", static_cast<int>(widths[c]), cell.c_str());
     }
     table += line + "\n";
   }

@@ -10,7 +10,11 @@ namespace r7700::cli {
 
 // Columns PORT, IDENTITY, FIRMWARE, LANGUAGES, RESULT, DURATION; languages
 // names what a completed language download loaded. Ends in a line end.
-std::string SummaryTable(const std::vector<PortOutcome>& outcomes, const std::string& languages);
+// With columns > 0 every line fits that width: IDENTITY, LANGUAGES and
+// FIRMWARE are left out in that order as needed, then RESULT is cut; PORT
+// and DURATION stay whole.
+std::string SummaryTable(const std::vector<PortOutcome>& outcomes, const std::string& languages,
+                         int columns = 0);
 
 // kExitSuccess when every instrument succeeded, else kExitRunFailed.
 int SeveralPortsExitStatus(const std::vector<PortOutcome>& outcomes);
