@@ -1,15 +1,17 @@
 #include "download/firmware_download.h"
 
-#include <array>
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "dialogue/command_link.h"
 #include "dialogue/monitor_reads.h"
 #include "download/firmware_rewrite.h"
 #include "download/flash_programming.h"
 #include "download/instrument_pacing.h"
+#include "download/sector_repair.h"
 #include "link/checksum.h"
 #include "link/status_log.h"
 #include "link/text_format.h"
@@ -20,9 +22,6 @@ namespace {
 struct FirmwareTransfer {
   bool acknowledged = true;
   uint32_t checksum = 0;
-  // The boot sector's own checksum, and how many of its bytes went out.
-  uint32_t boot_sector_checksum = 0;
-  uint32_t boot_sector_bytes = 0;
   long shown_bytes = 0;
   int64_t seconds = 0;
 };
@@ -43,89 +42,84 @@ bool EraseUserFlash(RunContext& run, PortHandle port, const FirmwareMap& map) {
   return true;
 }
 
-// Folds the bytes of a block sent at offset that lie in the boot sector
-// (and no further: bytes past the region end are not part of it).
-void FoldBootSectorBytes(FirmwareTransfer& result, const uint8_t* block, uint32_t length,
-                         uint32_t offset) {
-  for (uint32_t i = 0; i < length; ++i) {
-    const uint32_t at = offset + i;
-    if (at < kBootSectorOffset || at >= kFirmwareRegionBytes) continue;
-    result.boot_sector_checksum = ChecksumStep(result.boot_sector_checksum, block[i]);
-    ++result.boot_sector_bytes;
-  }
-}
-
-// The monitor's checksum of the boot sector against the one computed while
-// sending: the region checksum stops below it, so without this nothing
-// proves the boot sector. A boot sector that was not sent in full fails.
-bool ConfirmBootSector(RunContext& run, PortHandle port, const FirmwareMap& map,
-                       const FirmwareTransfer& transfer) {
-  if (transfer.boot_sector_bytes == map.boot_sector.bytes) {
+// What the span checksum does not cover when the boot sector is sent: the
+// boot sector (its own checksum against the image's) and the byte before
+// the marker (read back). An image that does not reach the region's end
+// has no boot sector to send, and fails.
+bool ConfirmBeyondSpan(RunContext& run, PortHandle port, const FirmwareMap& map,
+                       const std::vector<uint8_t>& image, const SectorRewrite& content) {
+  const uint32_t boot_offset = map.boot_sector.base - map.region.base;
+  if (image.size() >= map.region.bytes) {
     const std::optional<uint16_t> value = QueryMonitorChecksum(
         run, port, map.boot_sector.base, map.boot_sector.bytes, kBootSectorChecksumWaitMs);
-    if (value.has_value() && *value == transfer.boot_sector_checksum) return true;
+    const uint32_t expected = ChecksumBlock(image.data() + boot_offset, map.boot_sector.bytes + 1);
+    if (!value || *value != expected) {
+      LogLine(run.window, "Boot sector not confirmed!\n");
+      return false;
+    }
+  } else {
+    LogLine(run.window, "Boot sector not confirmed!\n");
+    return false;
   }
-  LogLine(run.window, "Boot sector not confirmed!\n");
+  uint8_t gap = 0;
+  const uint32_t gap_offset = map.gap.base - map.region.base;
+  if (ReadMonitorMemory(run, port, map.gap.base, &gap, map.gap.bytes) &&
+      gap == content.content.bytes[gap_offset]) {
+    return true;
+  }
+  LogLine(run.window, "Byte %lX not confirmed!\n", static_cast<unsigned long>(map.gap.base));
   return false;
 }
 
-// Streams the image in LoadBlocks, unmasking each block in place and
-// folding the bytes below the data limit into the running checksum. The
-// image file is closed when the transfer ends.
-FirmwareTransfer TransferImage(RunContext& run, PortHandle port, ImageFile& image,
-                               const FirmwareMap& map) {
+// Streams the image in LoadBlocks from the bytes read at the start, folding
+// the bytes below the data limit into the running checksum. With damaged,
+// every acknowledgement is compared with the block's XOR.
+FirmwareTransfer TransferImage(RunContext& run, PortHandle port, const std::vector<uint8_t>& image,
+                               const FirmwareMap& map, std::vector<bool>* damaged) {
   FirmwareTransfer result;
   LogLine(run.window, "Downloading:");
-  const long file_bytes = image.Size();
+  const auto file_bytes = static_cast<long>(image.size());
   result.shown_bytes = map.keep_boot_sector ? file_bytes - long{kBootSectorBytes} : file_bytes;
   const auto shown_total = static_cast<int32_t>(result.shown_bytes);
-  std::array<uint8_t, kFirmwareBlockBytes> block;
-  uint32_t n = image.Read(block.data(), kFirmwareBlockBytes);
   SetProgressCaption(run.window, "Bytes transferred:");
   ShowProgress(run.window, run.progress, 0, shown_total);
-  uint32_t address = map.region.base;
   const int64_t started = run.clock.CalendarSeconds();
-  while (n > 0 && address < map.send.End()) {
-    const uint32_t checksummed = BytesBelow(address, n, map.checksum.End());
-    const uint32_t send_length = BytesBelow(address, n, map.send.End());
-    for (uint32_t i = 0; i < send_length; ++i) block[i] ^= ImageMask;
-    SendBlock(run, port, block.data(), send_length, address);
+  const auto end = static_cast<uint32_t>(std::min<size_t>(image.size(), map.send.bytes));
+  for (uint32_t offset = 0; offset < end; offset += kFirmwareBlockBytes) {
+    const uint32_t address = map.region.base + offset;
+    const uint8_t* block = image.data() + offset;
+    const uint32_t send_length = std::min(kFirmwareBlockBytes, end - offset);
+    const uint32_t checksummed = BytesBelow(address, send_length, map.checksum.End());
+    SendBlock(run, port, block, send_length, address);
     uint8_t ack = 0;
-    // Any byte acknowledges a firmware block; its value is not compared.
+    // Without damaged any byte acknowledges a firmware block.
     if (!AwaitBlockAck(run, port, &ack)) {
       LogLine(run.window, "Board does not repsond!");
       result.acknowledged = false;
       return result;
     }
+    if (damaged != nullptr && ack != BlockXor(block, send_length)) {
+      MarkSectors(*damaged, offset, send_length);
+    }
     ShowProgress(run.window, run.progress, static_cast<int32_t>(send_length), shown_total);
     for (uint32_t i = 0; i < checksummed; ++i) {
       result.checksum = ChecksumStep(result.checksum, block[i]);
     }
-    FoldBootSectorBytes(result, block.data(), send_length, address - map.region.base);
-    address += n;
-    n = image.Read(block.data(), kFirmwareBlockBytes);
   }
   result.seconds = run.clock.CalendarSeconds() - started;
-  image.Close();
   return result;
 }
 
-// Sends only the planned sectors, from the image as the survey read it. The
-// boot sector, when it belongs to the download, was either sent whole or
-// found equal by the survey: its checksum is the image's either way.
-FirmwareTransfer TransferSectors(RunContext& run, PortHandle port, const SectorRewrite& rewrite) {
+// Sends only the planned sectors, from the image as read at the start.
+FirmwareTransfer TransferSectors(RunContext& run, PortHandle port, const SectorRewrite& rewrite,
+                                 std::vector<bool>* damaged) {
   FirmwareTransfer result;
   LogLine(run.window, "Downloading:");
   const int64_t started = run.clock.CalendarSeconds();
   uint32_t sent = 0;
   result.acknowledged =
-      SendSectors(run, port, rewrite, kFirmwareBlockBytes, AckRule::kAnyByte, &sent);
+      SendSectors(run, port, rewrite, kFirmwareBlockBytes, AckRule::kAnyByte, &sent, damaged);
   result.checksum = rewrite.checksum;
-  if (rewrite.content.bytes.size() == kFirmwareRegionBytes) {
-    result.boot_sector_checksum =
-        ChecksumBlock(rewrite.content.bytes.data() + kBootSectorOffset, kBootSectorBytes + 1);
-    result.boot_sector_bytes = kBootSectorBytes;
-  }
   result.shown_bytes = sent;
   result.seconds = run.clock.CalendarSeconds() - started;
   return result;
@@ -173,6 +167,74 @@ ChecksumReply ConfirmRegionChecksum(RunContext& run, PortHandle port, const Flas
   return ChecksumReply::kMissing;
 }
 
+// The closing line of a download that needed repair: what was tried.
+void LogRepairEnd(RunContext& run, const RepairBudget& budget, bool confirmed) {
+  LogLine(run.window, "Repair: %d rounds, %u sectors written again, %s\n", budget.rounds,
+          static_cast<unsigned>(budget.sectors_written),
+          confirmed ? "confirmed" : "not confirmed!");
+}
+
+// The span checksum, the marker and what lies beyond the span, as the
+// download specifies them; with repair, whatever fails is surveyed and
+// written again within the budget before the download gives up. damaged
+// holds the sectors whose blocks were acknowledged wrongly.
+int ConfirmFirmware(RunContext& run, PortHandle port, const FirmwareMap& map,
+                    const std::vector<uint8_t>& image, SectorRewrite& content, uint32_t checksum,
+                    std::vector<bool>& damaged) {
+  RepairBudget budget{.started_seconds = run.clock.CalendarSeconds()};
+  const auto repair_round = [&] {
+    return RunRepairRound(run, port, content, damaged, kFirmwareEraseTicks, kFirmwareBlockBytes,
+                          budget);
+  };
+  // A known damaged block makes the span checksum wrong: it is asked after the repair.
+  ChecksumReply reply = AnySector(damaged)
+                            ? ChecksumReply::kWrong
+                            : ConfirmRegionChecksum(run, port, map.checksum, checksum);
+  for (;;) {
+    while (run.policy.repair && reply != ChecksumReply::kConfirmed && !budget.Spent(run)) {
+      const bool every_sector = !AnySector(damaged);
+      // A garbled or lost reply is asked for again before anything is surveyed.
+      const RepairRound round = reply == ChecksumReply::kMissing && every_sector
+                                    ? RepairRound::kNothingDiffers
+                                    : repair_round();
+      if (round == RepairRound::kFailed) return -1;
+      if (round == RepairRound::kNothingDiffers && every_sector && reply == ChecksumReply::kWrong) {
+        break;  // the sums disagree with no sector to blame: nothing to repair
+      }
+      if (reply == ChecksumReply::kMissing && every_sector) ++budget.rounds;
+      reply = AnySector(damaged) ? ChecksumReply::kWrong
+                                 : ConfirmRegionChecksum(run, port, map.checksum, checksum);
+    }
+    // Damage still known when the budget is spent: the monitor's own sum
+    // has the last word, with the texts of a download without repair.
+    if (AnySector(damaged)) {
+      damaged.assign(damaged.size(), false);
+      reply = ConfirmRegionChecksum(run, port, map.checksum, checksum);
+    }
+    if (reply == ChecksumReply::kWrong) break;
+    // Time for the prompt after the checksum; every miss but the first is
+    // nudged. Whether the prompt came or not, the run goes on.
+    AwaitPromptNudging(port, run.clock, {kFirmwareSettleWaits, 1});
+    const bool marked = reply == ChecksumReply::kConfirmed &&
+                        WriteImageMarker(run, port, map.marker, checksum, true);
+    const bool confirmed =
+        marked && (map.keep_boot_sector || ConfirmBeyondSpan(run, port, map, image, content));
+    if (confirmed || !run.policy.repair || reply != ChecksumReply::kConfirmed ||
+        budget.Spent(run)) {
+      if (budget.rounds > 0) LogRepairEnd(run, budget, confirmed);
+      LogLine(run.window, "Firmware download complete!\n");
+      return confirmed ? 0 : -1;
+    }
+    // The marker's sector, and the boot sector when it failed, are surveyed
+    // against the image before the marker: what differs is written again.
+    MarkSectors(damaged, map.marker - map.region.base, kMarkerBytes);
+    if (marked) MarkSectors(damaged, map.boot_sector.base - map.region.base, map.boot_sector.bytes);
+    reply = ChecksumReply::kWrong;
+  }
+  if (budget.rounds > 0) LogRepairEnd(run, budget, false);
+  return -1;
+}
+
 }  // namespace
 
 std::string FirmwareImageProblem(const std::string& path) {
@@ -192,17 +254,21 @@ std::string FirmwareImageProblem(const std::string& path) {
 }
 
 int DownloadFirmwareImage(RunContext& run, PortHandle port) {
-  ImageFile image(run.firmware_image_path);
-  if (!image.is_open()) {
+  std::vector<uint8_t> image;
+  if (!ReadFirmwareImage(run.firmware_image_path, &image)) {
     LogLine(run.window, "Firmware image %s not found!\n", run.firmware_image_path.c_str());
     return -1;
   }
   const FirmwareMap map = LayoutFor(run.options).firmware;
+  SectorRewrite content = FirmwareContent(map, image);
 
   std::optional<SectorRewrite> rewrite;
   if (run.policy.skip_unchanged) {
-    rewrite = PlanFirmwareRewrite(run, port, map);
-    if (rewrite && rewrite->plan.unchanged) return 0;
+    rewrite = PlanFirmwareRewrite(run, port, content);
+    // The user flash is erased when asked for, whether the firmware changed or not.
+    if (rewrite && rewrite->plan.unchanged) {
+      return run.options.erase_user_flash && !EraseUserFlash(run, port, map) ? -1 : 0;
+    }
   }
 
   LogLine(run.window, "Erasing memory...\n");
@@ -221,26 +287,16 @@ int DownloadFirmwareImage(RunContext& run, PortHandle port) {
     LogLine(run.window, "got NO VQ...%s\n", last.c_str());
     return -1;
   }
-  const FirmwareTransfer transfer =
-      rewrite ? TransferSectors(run, port, *rewrite) : TransferImage(run, port, image, map);
+  std::vector<bool> damaged(content.content.Sectors(), false);
+  std::vector<bool>* compared = run.policy.repair ? &damaged : nullptr;
+  const FirmwareTransfer transfer = rewrite ? TransferSectors(run, port, *rewrite, compared)
+                                            : TransferImage(run, port, image, map, compared);
   if (!transfer.acknowledged) return -1;
 
   EndTransfer(run, port);
   LogLine(run.window, "\nTransferred %ld Bytes in %ld sec!\n", transfer.shown_bytes,
           static_cast<long>(transfer.seconds));
-
-  const ChecksumReply reply = ConfirmRegionChecksum(run, port, map.checksum, transfer.checksum);
-  if (reply == ChecksumReply::kWrong) return -1;
-  // Time for the prompt after the checksum; every miss but the first is
-  // nudged. Whether the prompt came or not, the run goes on.
-  AwaitPromptNudging(port, run.clock, {kFirmwareSettleWaits, 1});
-  bool confirmed = reply == ChecksumReply::kConfirmed &&
-                   WriteImageMarker(run, port, map.marker, transfer.checksum, true);
-  if (confirmed && !map.keep_boot_sector) {
-    confirmed = ConfirmBootSector(run, port, map, transfer);
-  }
-  LogLine(run.window, "Firmware download complete!\n");
-  return confirmed ? 0 : -1;
+  return ConfirmFirmware(run, port, map, image, content, transfer.checksum, damaged);
 }
 
 }  // namespace r7700

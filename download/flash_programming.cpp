@@ -30,14 +30,24 @@ namespace {
 
 // A refusal among the lines before the prompt means the monitor left memory
 // as it was: the write did not happen.
-bool AwaitWriteAccepted(RunContext& run, PortHandle port, bool* prompted = nullptr,
-                        PromptWaits waits = {kPromptWaits, 1}) {
+bool AwaitWriteNotRefused(RunContext& run, PortHandle port, bool* prompted,
+                          PromptWaits waits = {kPromptWaits, 1}) {
   ReplyLine refusal;
   const bool prompt = AwaitPromptNudging(port, run.clock, waits, &refusal);
   if (prompted != nullptr) *prompted = prompt;
   if (refusal.view().empty()) return true;
   LogLine(run.window, "Refused: %s\n", refusal.c_str());
   return false;
+}
+
+// An erase or a marker write counts as done only when the monitor's prompt
+// says so: without it nothing tells that the command was even heard, and a
+// run that went on would wait out every later step on a dead line.
+bool AwaitWriteAccepted(RunContext& run, PortHandle port, PromptWaits waits = {kPromptWaits, 1}) {
+  bool prompted = false;
+  if (!AwaitWriteNotRefused(run, port, &prompted, waits)) return false;
+  if (!prompted) LogLine(run.window, "No prompt!\n");
+  return prompted;
 }
 
 bool ReadBackImageMarker(RunContext& run, PortHandle port, uint32_t marker_address,
@@ -76,7 +86,7 @@ bool WaitOutErase(RunContext& run, PortHandle port, int ticks) {
     // The prompt ends the erase: taken as it comes, unanswered for at least
     // the ticks' time, then waited for as after the ticks.
     const int paced = PacedEraseWaits(ticks);
-    const bool accepted = AwaitWriteAccepted(run, port, nullptr, {paced + kPromptWaits, paced + 1});
+    const bool accepted = AwaitWriteAccepted(run, port, {paced + kPromptWaits, paced + 1});
     ShowProgress(run.window, run.progress, ticks, ticks);
     return accepted;
   }
@@ -160,7 +170,7 @@ bool WriteImageMarker(RunContext& run, PortHandle port, uint32_t marker_address,
     SendCommand(port, "pf %lx %x\n", static_cast<unsigned long>(marker_address + i),
                 static_cast<unsigned>(marker[i]));
     bool prompted = false;
-    if (!AwaitWriteAccepted(run, port, &prompted)) confirmed = false;
+    if (!AwaitWriteNotRefused(run, port, &prompted)) confirmed = false;
     if (prompted) continue;
     confirmed = false;
     if (log_missing_prompts) LogLine(run.window, "pf%u\n", static_cast<unsigned>(i + 1));

@@ -71,7 +71,7 @@ inline uint32_t BytesBelow(uint32_t position, uint32_t n, uint32_t limit) {
 // Sends "pf <address> 0" for the marker's first two bytes, each followed by
 // the marker-clearing pause and a prompt wait. extra_first_pause_ms goes
 // between the first "pf" and its pause (the language area has one). False
-// (logged) when the monitor refused a write; a missing prompt is no error.
+// (logged) when the monitor refused a write or its prompt did not come.
 bool ClearImageMarker(RunContext& run, PortHandle port, uint32_t marker_address,
                       uint32_t extra_first_pause_ms);
 
@@ -79,8 +79,8 @@ bool ClearImageMarker(RunContext& run, PortHandle port, uint32_t marker_address,
 void SendErase(RunContext& run, PortHandle port, uint32_t base, uint32_t length);
 
 // Waits an erase out by the clock in ticks of 800 ms, one progress step
-// each, then waits for the monitor's prompt (whose absence is not an
-// error). False (logged) when the monitor refused the erase.
+// each, then waits for the monitor's prompt. False (logged) when the
+// monitor refused the erase or its prompt did not come.
 bool WaitOutErase(RunContext& run, PortHandle port, int ticks);
 
 // Sends "flashload" and makes up to five reads for the downloader's banner;

@@ -16,14 +16,10 @@ namespace {
 // nothing is sent before the monitor's prompt says it is ready again.
 constexpr uint32_t kSurveyWaitMs = 0;
 
-// Fills in the checksum of the content's span and programs the marker over
-// the content's marker bytes, as "pf" would (flash cells keep the AND).
-void SealContent(SectorRewrite& rewrite) {
-  const SpanLayout& layout = rewrite.layout;
-  std::vector<uint8_t>& bytes = rewrite.content.bytes;
-  rewrite.checksum = ChecksumBlock(bytes.data() + layout.checksum_offset, layout.checksum_length);
-  const MarkerBytes marker = ImageMarker(rewrite.checksum);
-  for (uint32_t i = 0; i < marker.size(); ++i) bytes[layout.marker_offset + i] &= marker[i];
+std::optional<uint16_t> QuerySectorChecksum(RunContext& run, PortHandle port,
+                                            const SpanContent& content, uint32_t sector) {
+  return QueryMonitorChecksum(run, port, content.base + sector * kFlashSectorBytes,
+                              kFlashSectorBytes, kSurveyWaitMs);
 }
 
 // Reads the marker and has the monitor checksum every sector and the whole
@@ -40,8 +36,7 @@ void SurveySpan(RunContext& run, PortHandle port, SectorRewrite& rewrite) {
                                           found.data(), found.size()) &&
                         found == marker;
   for (uint32_t sector = 0; sector < content.Sectors(); ++sector) {
-    survey.sector_checksums.push_back(QueryMonitorChecksum(
-        run, port, content.base + sector * kFlashSectorBytes, kFlashSectorBytes, kSurveyWaitMs));
+    survey.sector_checksums.push_back(QuerySectorChecksum(run, port, content, sector));
   }
   const std::optional<uint16_t> span = QueryMonitorChecksum(
       run, port, content.base + layout.checksum_offset, layout.checksum_length - 1, kSurveyWaitMs);
@@ -61,6 +56,36 @@ void LogPlan(RunContext& run, const SectorRewrite& rewrite, const char* what) {
 }
 
 }  // namespace
+
+void SealContent(SectorRewrite& rewrite) {
+  const SpanLayout& layout = rewrite.layout;
+  std::vector<uint8_t>& bytes = rewrite.content.bytes;
+  rewrite.checksum = ChecksumBlock(bytes.data() + layout.checksum_offset, layout.checksum_length);
+  const MarkerBytes marker = ImageMarker(rewrite.checksum);
+  for (uint32_t i = 0; i < marker.size(); ++i) bytes[layout.marker_offset + i] &= marker[i];
+}
+
+std::vector<bool> SurveySectors(RunContext& run, PortHandle port, const SectorRewrite& rewrite,
+                                const std::vector<bool>& candidates) {
+  const SpanContent& content = rewrite.content;
+  const std::vector<uint16_t> expected = SectorChecksums(content);
+  std::vector<bool> differing(content.Sectors(), false);
+  for (uint32_t sector = 0; sector < content.Sectors(); ++sector) {
+    if (!candidates.empty() && !candidates[sector]) continue;
+    const std::optional<uint16_t> found = QuerySectorChecksum(run, port, content, sector);
+    differing[sector] = !found || *found != expected[sector];
+  }
+  return differing;
+}
+
+void MarkSectors(std::vector<bool>& damaged, uint32_t offset, uint32_t length) {
+  if (length == 0) return;
+  const uint32_t last = (offset + length - 1) / kFlashSectorBytes;
+  for (uint32_t sector = offset / kFlashSectorBytes; sector <= last && sector < damaged.size();
+       ++sector) {
+    damaged[sector] = true;
+  }
+}
 
 std::optional<SectorRewrite> PlanRewrite(RunContext& run, PortHandle port, SectorRewrite rewrite,
                                          const char* what) {
@@ -87,7 +112,8 @@ bool EraseSectors(RunContext& run, PortHandle port, const SectorRewrite& rewrite
 }
 
 bool SendSectors(RunContext& run, PortHandle port, const SectorRewrite& rewrite,
-                 uint32_t block_bytes, AckRule rule, uint32_t* sent_bytes) {
+                 uint32_t block_bytes, AckRule rule, uint32_t* sent_bytes,
+                 std::vector<bool>* damaged) {
   const std::vector<Frame> frames = PlanFrames(rewrite.plan.rewrite, rewrite.layout.data_begin,
                                                rewrite.layout.data_end, block_bytes);
   int32_t total = 0;
@@ -103,7 +129,10 @@ bool SendSectors(RunContext& run, PortHandle port, const SectorRewrite& rewrite,
       LogLine(run.window, "Board does not repsond!");
       return false;
     }
-    if (rule == AckRule::kBlockXor && ack != BlockXor(data, frame.length)) {
+    const bool wrong_ack = ack != BlockXor(data, frame.length);
+    if (damaged != nullptr && wrong_ack) {
+      MarkSectors(*damaged, frame.offset, frame.length);
+    } else if (rule == AckRule::kBlockXor && wrong_ack) {
       LogLine(run.window, "Transmission error!");
       return false;
     }

@@ -32,8 +32,18 @@ struct SectorRewrite {
   SectorPlan plan;
 };
 
-// Fills in the span checksum and the marker of rewrite's content (a
-// complete download's, before its marker), has the monitor survey the span
+// Fills in the span checksum of rewrite's content (a complete download's,
+// before its marker) and programs the marker over its marker bytes, as "pf"
+// would (flash cells keep the AND).
+void SealContent(SectorRewrite& rewrite);
+
+// Has the monitor checksum each of the candidate sectors (all when
+// candidates is empty): true for each whose value differs from the
+// content's or did not come.
+std::vector<bool> SurveySectors(RunContext& run, PortHandle port, const SectorRewrite& rewrite,
+                                const std::vector<bool>& candidates);
+
+// Seals rewrite's content, has the monitor survey the span
 // and logs the plan: "%s unchanged, not downloaded!" when nothing differs,
 // else "%s: writing %u of %u sectors again". Nothing when every sector
 // differs: a complete download follows then, as without the option.
@@ -54,8 +64,15 @@ enum class AckRule {
 // Sends the content of the planned sectors (the data bytes a complete
 // download sends there) in LoadBlocks of at most block_bytes that never
 // cross a sector boundary. False after "Board does not repsond!" or
-// "Transmission error!"; *sent_bytes counts what was acknowledged.
+// "Transmission error!"; *sent_bytes counts what was acknowledged. With
+// damaged, every acknowledgement is compared with the block's XOR whatever
+// the rule: a block that differs marks its sector there and the send goes on.
 bool SendSectors(RunContext& run, PortHandle port, const SectorRewrite& rewrite,
-                 uint32_t block_bytes, AckRule rule, uint32_t* sent_bytes);
+                 uint32_t block_bytes, AckRule rule, uint32_t* sent_bytes,
+                 std::vector<bool>* damaged = nullptr);
+
+// Marks in damaged (one flag per sector of a span) every sector that the
+// length bytes at offset from the span's base touch.
+void MarkSectors(std::vector<bool>& damaged, uint32_t offset, uint32_t length);
 
 }  // namespace r7700

@@ -39,6 +39,10 @@ struct TransferPolicy {
   // the run's speed, where an interrupted or failed run leaves it, and go on
   // there instead of asking for a power cycle.
   bool find_monitor_at_run_speed = false;
+  // Compare every firmware block's acknowledgement, and when blocks came
+  // damaged or the span checksum differs, erase and resend the sectors the
+  // monitor finds different, within a bound, before giving up.
+  bool repair = false;
 };
 
 // How far a run got with the instrument: what a front end tells the user

@@ -5,6 +5,7 @@
 #include <regex>
 
 #include "download/flash_programming.h"
+#include "download/sector_repair.h"
 #include "link/checksum.h"
 #include "tests/download/sim_rig.h"
 
@@ -80,9 +81,11 @@ TEST_P(FirmwareMapTest, ProgramsRegionAndMarker) {
   expected.insert(expected.end(),
                   {"flashload", crc, PfLine(marker, 0x4a), PfLine(marker + 1, 0x53),
                    PfLine(marker + 2, checksum & 0xFF), PfLine(marker + 3, checksum >> 8)});
-  // Read back: the marker, and the boot sector when it was sent.
+  // Read back: the marker, and when they were sent the boot sector and the
+  // byte before the marker, which no checksum covers.
   expected.push_back("dm " + test::Hex(marker));
   if (whole) expected.push_back("crc " + test::Hex(base + 0x3F0000) + " 10001");
+  if (whole) expected.push_back("dm " + test::Hex(marker - 1));
   const std::vector<WireItem> wire = rig.Wire();
   EXPECT_EQ(CommandLines(wire), expected);
 
@@ -165,6 +168,115 @@ TEST(FirmwareDownloadFailures, NoAcknowledgementStopsAfterFirstBlock) {
   EXPECT_EQ(LoadBlocks(wire).size(), 1u);
   EXPECT_TRUE(rig.Log().ends_with("Downloading:Board does not repsond!")) << rig.Log();
 }
+
+// An erase counts only on the monitor's prompt: on a line that went dead
+// after the erase command the download ends there.
+TEST(FirmwareDownloadFailures, UnansweredEraseEndsTheDownload) {
+  constexpr int64_t kThroughTheErase = 13 + 13 + 27;  // two "pf" lines and the erase
+  SimRig rig(MonitorConfig({.unplug_after_bytes = kThroughTheErase}));
+  rig.run.firmware_image_path = WriteMaskedImage("vqvesk.bin", kImageBytes);
+  EXPECT_EQ(DownloadFirmwareImage(rig.run, rig.port.get()), -1);
+  const std::vector<std::string> lines = CommandLines(rig.Wire());
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "erase 3c00000 3f0000 10000"), 1);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "flashload"), 0);
+  EXPECT_EQ(rig.Log(), "Erasing memory...\r\nNo prompt!\r\n");
+}
+
+// With the boot sector sent, the byte before the marker lies outside both
+// checksums: it is read back.
+TEST(FirmwareDownloadFailures, WrongByteBeforeTheMarkerIsFound) {
+  SimRig rig(MonitorConfig({.garbled_byte_address = 0x3FEFFFB}));
+  rig.run.options.with_boot_sector = true;
+  rig.run.firmware_image_path = WriteMaskedImage("vqvesk.bin", kImageBytes);
+  EXPECT_EQ(DownloadFirmwareImage(rig.run, rig.port.get()), -1);
+  EXPECT_TRUE(rig.Log().ends_with("Byte 3FEFFFB not confirmed!\r\nFirmware download complete!\r\n"))
+      << rig.Log();
+}
+
+// Repair: blocks acknowledged wrongly name the sectors the monitor is asked
+// about; only those it finds different are erased and sent again, and the
+// span checksum, asked once at the end, decides.
+struct RepairCase {
+  const char* name;
+  sim::Faults faults;
+  bool repair;
+  int status;
+  std::vector<std::string> sector_queries;  // "crc S 10001" after the transfer
+  std::vector<std::string> repair_erases;
+  const char* log_end;
+};
+
+class FirmwareRepairTest : public ::testing::TestWithParam<RepairCase> {};
+
+TEST_P(FirmwareRepairTest, RepairsOnlyWhatTheMonitorFindsDifferent) {
+  const RepairCase& c = GetParam();
+  SimRig rig(MonitorConfig(c.faults));
+  rig.run.policy.repair = c.repair;
+  rig.run.firmware_image_path = WriteMaskedImage("vqvesk.bin", kImageBytes);
+  EXPECT_EQ(DownloadFirmwareImage(rig.run, rig.port.get()), c.status) << rig.Log();
+
+  const std::vector<std::string> lines = CommandLines(rig.Wire());
+  std::vector<std::string> queries;
+  std::vector<std::string> erases;
+  for (const std::string& line : lines) {
+    if (line.starts_with("crc") && line.ends_with(" 10001")) queries.push_back(line);
+    if (line.starts_with("erase") && line != "erase 3c00000 3f0000 10000") erases.push_back(line);
+  }
+  EXPECT_EQ(queries, c.sector_queries);
+  EXPECT_EQ(erases, c.repair_erases);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "crc 3c00000 3efffc"), 1);
+  EXPECT_TRUE(rig.Log().ends_with(c.log_end)) << rig.Log();
+  const bool loaded = c.status == 0;
+  EXPECT_EQ(rig.instrument.Read(0x3C00000, kSpan) ==
+                std::vector<uint8_t>(Image().begin(), Image().begin() + kSpan),
+            loaded);
+  EXPECT_EQ(rig.instrument.MakeReport().firmware_valid, loaded);
+}
+
+// One flipped bit in each of blocks 100, 200, 301 and 401 (the noise hits
+// every N-th byte received, N chosen to land in their data).
+constexpr int kNoiseInFourBlocks = 1029972;
+
+INSTANTIATE_TEST_SUITE_P(
+    Repairs, FirmwareRepairTest,
+    ::testing::Values(RepairCase{"FourDamagedBlocks",
+                                 {.noise_every_n_bytes = kNoiseInFourBlocks},
+                                 true,
+                                 0,
+                                 {"crc 3cf0000 10001", "crc 3df0000 10001", "crc 3ef0000 10001",
+                                  "crc 3fe0000 10001"},
+                                 {"erase 3cf0000 10000 10000", "erase 3df0000 10000 10000",
+                                  "erase 3ef0000 10000 10000", "erase 3fe0000 10000 10000"},
+                                 "Repair: 1 rounds, 4 sectors written again, confirmed\r\n"
+                                 "Firmware download complete!\r\n"},
+                      RepairCase{"FourDamagedBlocksWithoutRepair",
+                                 {.noise_every_n_bytes = kNoiseInFourBlocks},
+                                 false,
+                                 -1,
+                                 {},
+                                 {},
+                                 "Checksum is wrong!!!\r\n"},
+                      // The acknowledgement came back wrong, the data arrived intact.
+                      RepairCase{"WrongAckIntactBlock",
+                                 {.wrong_ack_on_block = 5},
+                                 true,
+                                 0,
+                                 {"crc 3c00000 10001"},
+                                 {},
+                                 "Repair: 1 rounds, 0 sectors written again, confirmed\r\n"
+                                 "Firmware download complete!\r\n"},
+                      // Damaged at every attempt: the bound ends it, the monitor's sum has
+                      // the last word.
+                      RepairCase{
+                          "DamagedEveryTime",
+                          {.garbled_byte_address = 0x3C12345},
+                          true,
+                          -1,
+                          std::vector<std::string>(kMaxRepairRounds, "crc 3c10000 10001"),
+                          std::vector<std::string>(kMaxRepairRounds, "erase 3c10000 10000 10000"),
+                          "Checksum is wrong!!!\r\nRepair: 4 rounds, 4 sectors written again, "
+                          "not confirmed!\r\n"}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 // The checksum reply: a wrong value, a prompt in its place (answered by a
 // repeated query), and a monitor that never stops answering with its prompt.

@@ -142,5 +142,24 @@ INSTANTIATE_TEST_SUITE_P(
                            {"erase 3b00000 10000 10000", "erase 3b20000 10000 10000"}}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
+// The user-flash erase the run announced happens even when the firmware is
+// found unchanged.
+TEST(SkipUnchanged, UnchangedFirmwareStillErasesTheUserFlash) {
+  SimRig rig(MonitorConfig());
+  rig.run.policy.skip_unchanged = true;
+  rig.run.options.erase_user_flash = true;
+  const Span span = Prepare(rig, Download::kFirmware, false);
+  rig.instrument.Load(span.base, span.bytes);
+  rig.instrument.Load(0x3801000, {1, 2, 3});
+
+  ASSERT_EQ(DownloadFirmwareImage(rig.run, rig.port.get()), 0) << rig.Log();
+  const std::vector<std::string> lines = CommandLines(rig.Wire());
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "erase 3800000 300000 10000"), 1);
+  EXPECT_EQ(rig.instrument.Read(0x3801000, 3), std::vector<uint8_t>(3, 0xFF));
+  EXPECT_TRUE(rig.instrument.MakeReport().firmware_valid);
+  EXPECT_TRUE(rig.Log().ends_with("Firmware unchanged, not downloaded!\r\nErased UserFlash!\r\n"))
+      << rig.Log();
+}
+
 }  // namespace
 }  // namespace r7700

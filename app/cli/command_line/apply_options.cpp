@@ -103,6 +103,7 @@ bool ApplyCliOptions(const CliOptions& options, AppState& app, WindowSurface& wi
   // not have to cycle power after a run that left the monitor at its speed.
   app.transfer_policy.confirm_power_in_monitor = true;
   app.transfer_policy.find_monitor_at_run_speed = true;
+  app.transfer_policy.repair = options.repair;
   Tick(window, IDC_DOWNLOAD_LANGUAGES, options.download_languages);
   Tick(window, IDC_DOWNLOAD_FIRMWARE, options.download_firmware);
   Tick(window, IDC_DOWNLOAD_BOOT_SECTOR, options.boot_sector);

@@ -16,6 +16,7 @@ const std::string_view kUsageText =
     "                    [--boot-sector|--no-boot-sector]\n"
     "                    [--erase-user-flash|--no-erase-user-flash]\n"
     "                    [--boot-from flash|ramcard] [--skip-unchanged] [--fast]\n"
+    "                    [--no-repair]\n"
     "                    [--list-ports] [--help] [--version]\n"
     "                    [--info|--verify] [--json] [--log FILE] [--trace]\n"
     "\n"
@@ -64,6 +65,11 @@ const std::string_view kUsageText =
     "                   the instrument sends it instead of waiting fixed times;\n"
     "                   for instruments that pace their replies. If a run with\n"
     "                   it fails, run again without it\n"
+    "  --no-repair      one attempt only, as the Windows program makes it; by\n"
+    "                   default firmware blocks acknowledged damaged, a wrong\n"
+    "                   region checksum or marker are surveyed and the sectors\n"
+    "                   that differ erased and sent again (at most 4 rounds\n"
+    "                   within 10 minutes)\n"
     "  --info           connect, report what the instrument holds (identity,\n"
     "                   monitor version, firmware and language markers, the\n"
     "                   installed languages) and reboot it; nothing is written\n"
@@ -134,6 +140,7 @@ class Parser {
     if (name == "--yes") return Once(name, name) && Set(options_.assume_yes);
     if (name == "--skip-unchanged") return Once(name, name) && Set(options_.skip_unchanged);
     if (name == "--fast") return Once(name, name) && Set(options_.fast);
+    if (name == "--no-repair") return Once(name, name) && Clear(options_.repair);
     if (name == "--list-ports") return Set(options_.list_ports);
     if (name == "--all-ports") return Once(name, name) && Set(options_.all_ports);
     if (name == "--help") return Set(options_.help);
@@ -177,6 +184,10 @@ class Parser {
 
  private:
   static bool Set(bool& flag) { return flag = true; }
+  static bool Clear(bool& flag) {
+    flag = false;
+    return true;
+  }
 
   // Each option once: a second spelling of it is a contradiction or a slip.
   bool Once(const std::string& option, const std::string& name) {
@@ -232,8 +243,8 @@ class Parser {
 
 bool IsSwitch(const std::string& name) {
   return name == "--yes" || name == "--skip-unchanged" || name == "--fast" ||
-         name == "--list-ports" || name == "--all-ports" || name == "--help" ||
-         name == "--version" ||
+         name == "--no-repair" || name == "--list-ports" || name == "--all-ports" ||
+         name == "--help" || name == "--version" ||
          std::find(kModeSwitches.begin(), kModeSwitches.end(), name) != kModeSwitches.end() ||
          std::any_of(kOptionFlags.begin(), kOptionFlags.end(),
                      [&](const OptionFlag& flag) { return flag.name == name; });

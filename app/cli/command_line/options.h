@@ -47,6 +47,7 @@ struct CliOptions {
   std::vector<std::string> option_flags;
   bool skip_unchanged = false;  // --skip-unchanged
   bool fast = false;            // --fast: instrument-paced waits
+  bool repair = true;           // off with --no-repair
   bool list_ports = false;
   // The modes beyond an update: read-only, nothing is written.
   bool info = false;

@@ -1,0 +1,46 @@
+// Repair after a damaged transfer: the monitor's checksum of each suspect
+// sector against the image's decides which sectors are erased and written
+// again; a bound on rounds and time keeps a line that stays bad from
+// holding the run. The instrument's own sums decide every time: nothing is
+// taken as repaired that the monitor did not confirm.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "download/sector_rewrite.h"
+#include "link/run_context.h"
+#include "link/serial_port.h"
+
+namespace r7700 {
+
+// At most this many repair rounds (each a survey, then erase and resend of
+// what differs), and no round begins once this much time has passed since
+// the first: about the time of one more complete firmware transfer.
+inline constexpr int kMaxRepairRounds = 4;
+inline constexpr int64_t kMaxRepairSeconds = 600;
+
+struct RepairBudget {
+  int rounds = 0;
+  uint32_t sectors_written = 0;
+  int64_t started_seconds = 0;
+  bool Spent(const RunContext& run) const;
+};
+
+enum class RepairRound {
+  kFailed,          // a step of the dialogue failed (logged); the download ends
+  kNothingDiffers,  // every suspect sector holds the image's bytes
+  kResent,          // differing sectors were erased and sent again
+};
+
+// One round: surveys the suspect sectors (every sector when none is marked
+// in suspects), erases and resends those that differ, and ends the
+// transfer. suspects comes back with the sectors whose blocks were
+// acknowledged wrongly in this round's resend.
+RepairRound RunRepairRound(RunContext& run, PortHandle port, SectorRewrite& content,
+                           std::vector<bool>& suspects, int full_erase_ticks, uint32_t block_bytes,
+                           RepairBudget& budget);
+
+bool AnySector(const std::vector<bool>& sectors);
+
+}  // namespace r7700
