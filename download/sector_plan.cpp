@@ -32,8 +32,7 @@ SectorPlan PlanSectors(const std::vector<uint16_t>& expected, const SpanSurvey& 
     const std::optional<uint16_t>& found = survey.sector_checksums[sector];
     plan.rewrite[sector] = !found || *found != expected[sector];
   }
-  plan.unchanged =
-      surveyed && plan.Count() == 0 && survey.marker_valid && survey.span_checksum_equal;
+  plan.unchanged = surveyed && plan.Count() == 0 && survey.marker_valid && survey.edge_bytes_equal;
   if (!plan.unchanged && marker_sector < plan.rewrite.size()) plan.rewrite[marker_sector] = true;
   return plan;
 }

@@ -27,12 +27,13 @@ struct SpanContent {
 std::vector<uint16_t> SectorChecksums(const SpanContent& content);
 
 // What the monitor reported: the checksum of each sector (nothing where no
-// value came), whether the marker reads as the expected one and whether its
-// checksum of the whole span equals the expected one.
+// value came), whether the marker reads as the expected one and whether the
+// bytes that lie in the span checksum's first and last sector but outside
+// it and the marker read as expected.
 struct SpanSurvey {
   std::vector<std::optional<uint16_t>> sector_checksums;
   bool marker_valid = false;
-  bool span_checksum_equal = false;
+  bool edge_bytes_equal = false;
 };
 
 struct SectorPlan {
@@ -45,7 +46,8 @@ struct SectorPlan {
 // Every sector whose checksum differs or did not come is written again, and
 // the sector that holds the marker always is (programming only clears bits,
 // so the new marker needs an erased cell). The plan is unchanged only when
-// the marker is valid, the span checksum equal and no sector differs.
+// the marker is valid, the edge bytes equal and no sector differs: then the
+// span checksum is equal too (the sums are linear; see docs/skip-and-fast.md).
 SectorPlan PlanSectors(const std::vector<uint16_t>& expected, const SpanSurvey& survey,
                        uint32_t marker_sector);
 

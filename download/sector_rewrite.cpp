@@ -22,8 +22,33 @@ std::optional<uint16_t> QuerySectorChecksum(RunContext& run, PortHandle port,
                               kFlashSectorBytes, kSurveyWaitMs);
 }
 
-// Reads the marker and has the monitor checksum every sector and the whole
-// span, then plans. What the monitor does not answer counts as differing.
+// The offsets in the span checksum's first and last sector that neither the
+// span checksum nor the marker covers (the firmware's byte before its
+// marker, the language area's last byte). With these read and every sector
+// equal, the span checksum is equal as well, so the survey need not ask it.
+std::vector<uint32_t> EdgeBytes(const SpanContent& content, const SpanLayout& layout) {
+  const uint32_t begin = layout.checksum_offset;
+  const uint32_t end = layout.checksum_offset + layout.checksum_length - 1;
+  const auto covered = [&](uint32_t offset) {
+    return (offset >= begin && offset < end) ||
+           (offset >= layout.marker_offset && offset < layout.marker_offset + kMarkerBytes);
+  };
+  std::vector<uint32_t> edges;
+  for (const uint32_t sector : {begin / kFlashSectorBytes, (end - 1) / kFlashSectorBytes}) {
+    const uint32_t first = sector * kFlashSectorBytes;
+    const uint32_t last =
+        std::min(first + kFlashSectorBytes, content.Sectors() * kFlashSectorBytes);
+    for (uint32_t offset = first; offset < last; ++offset) {
+      if (!covered(offset) && std::find(edges.begin(), edges.end(), offset) == edges.end()) {
+        edges.push_back(offset);
+      }
+    }
+  }
+  return edges;
+}
+
+// Reads the marker and the edge bytes and has the monitor checksum every
+// sector, then plans. What the monitor does not answer counts as differing.
 void SurveySpan(RunContext& run, PortHandle port, SectorRewrite& rewrite) {
   const SpanContent& content = rewrite.content;
   const SpanLayout& layout = rewrite.layout;
@@ -38,9 +63,13 @@ void SurveySpan(RunContext& run, PortHandle port, SectorRewrite& rewrite) {
   for (uint32_t sector = 0; sector < content.Sectors(); ++sector) {
     survey.sector_checksums.push_back(QuerySectorChecksum(run, port, content, sector));
   }
-  const std::optional<uint16_t> span = QueryMonitorChecksum(
-      run, port, content.base + layout.checksum_offset, layout.checksum_length - 1, kSurveyWaitMs);
-  survey.span_checksum_equal = span && *span == rewrite.checksum;
+  survey.edge_bytes_equal = true;
+  for (const uint32_t offset : EdgeBytes(content, layout)) {
+    uint8_t held = 0;
+    survey.edge_bytes_equal = survey.edge_bytes_equal &&
+                              ReadMonitorMemory(run, port, content.base + offset, &held, 1) &&
+                              held == content.bytes[offset];
+  }
   const uint32_t marker_sector = layout.marker_offset / kFlashSectorBytes;
   rewrite.plan = PlanSectors(SectorChecksums(content), survey, marker_sector);
 }

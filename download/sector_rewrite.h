@@ -1,6 +1,6 @@
 // Writing only what changed: both downloads, asked to skip what the
 // instrument already holds, first have the monitor checksum their span
-// sector by sector and over the whole, and read the marker. A span that
+// sector by sector, and read the marker and the few bytes beside it. A span that
 // agrees everywhere is left alone; otherwise only the differing sectors and
 // the marker's sector are erased and written again, and the download goes on
 // with its usual checksum confirmation and marker.

@@ -36,11 +36,26 @@ constexpr int kTerminated = 143;
 constexpr const char* kInLanguageMarker = "12770";
 constexpr const char* kInFirmwareMarker = "4142892";
 
-enum class ImageFault { kNone, kOneByteLong, kEmpty, kFolder, kFifo, kNoBootSector, kMissing };
+enum class ImageFault {
+  kNone,
+  kOneByteLong,
+  kEmpty,
+  kFolder,
+  kFifo,
+  kNoBootSector,
+  kMissing,
+  kRewrittenDuringTransfer  // the instrument must end with the image as planned
+};
 
 constexpr uint64_t kImageBytes = 0x400000;
 constexpr uint64_t kBootSectorOffset = 0x3F0000;
 constexpr uint8_t kImageMask = 0xA7;
+
+// Where a case whose image is rewritten during the run keeps the image as
+// the run read it at its start.
+std::string PlannedImage(const std::string& home) {
+  return home + "/vqvesk.planned";
+}
 
 // A copy of the full home whose firmware image has the fault; the full
 // home itself when there is none.
@@ -70,6 +85,9 @@ std::string HomeWith(ImageFault fault, const std::string& name) {
       break;
     case ImageFault::kMissing:
       fs::remove(image);
+      break;
+    case ImageFault::kRewrittenDuringTransfer:
+      fs::copy_file(image, PlannedImage(home.string()));
       break;
     case ImageFault::kNone:
       break;
@@ -192,6 +210,20 @@ const std::vector<FaultCase> kFaultCases{
      {},
      ImageFault::kNoBootSector},
     {"ImageMissing", {}, {}, kRefused, {}, {}, ImageFault::kMissing},
+    // Saved over once the erase is done: the run sends the image it read.
+    {"ImageRewrittenDuringTheTransfer",
+     {"--in-monitor"},
+     {"--no-languages", "--boot-sector"},
+     kSucceeds,
+     {},
+     {.signal_after = "Erased !"},
+     ImageFault::kRewrittenDuringTransfer},
+    // Sent with the boot sector, outside every checksum: read back.
+    {"WrongByteBeforeTheFirmwareMarker",
+     {"--in-monitor", "--garble-byte", "3fefffb"},
+     {"--no-languages", "--boot-sector"},
+     kFails,
+     "dm 3fefffb"},
     {"InterruptedWhileErasing",
      {},
      {"--no-languages"},
@@ -224,9 +256,11 @@ bool BootSectorAsAsked(const FaultCase& c, const std::string& home, SimState& st
   if (std::find(c.tool_args.begin(), c.tool_args.end(), "--boot-sector") == c.tool_args.end()) {
     return true;
   }
+  const std::string image = c.image == ImageFault::kRewrittenDuringTransfer
+                                ? PlannedImage(home)
+                                : home + "/data/vqvesk.bin";
   return state.regions["boot_sector"].sha256 ==
-         FileRangeSha256(home + "/data/vqvesk.bin", kBootSectorOffset,
-                         kImageBytes - kBootSectorOffset, kImageMask);
+         FileRangeSha256(image, kBootSectorOffset, kImageBytes - kBootSectorOffset, kImageMask);
 }
 
 class FaultTable : public ::testing::TestWithParam<FaultCase> {};
@@ -240,6 +274,9 @@ TEST_P(FaultTable, SuccessIsReportedExactlyWhenTheInstrumentHoldsValidImages) {
   Strings args{"--home", home, "--port", sim.port(), "--baud", "115200", "--yes"};
   args.insert(args.end(), c.tool_args.begin(), c.tool_args.end());
   Disturbance disturbance = c.disturbance;
+  if (c.image == ImageFault::kRewrittenDuringTransfer) {
+    disturbance.rewritten_file = home + "/data/vqvesk.bin";
+  }
   disturbance.temp_folder = MakeTempFolder(std::string("tmp-") + c.name);
   const ToolResult run = RunDisturbedTool(args, std::to_string(kTestTimeScale), disturbance);
   SimState state = ParseSimState(sim.Stop());
@@ -260,7 +297,7 @@ TEST_P(FaultTable, SuccessIsReportedExactlyWhenTheInstrumentHoldsValidImages) {
     EXPECT_TRUE(SawCommand(state, c.reaches)) << c.reaches;
   }
   // A bad image is refused before the port is opened.
-  if (c.image != ImageFault::kNone) {
+  if (c.image != ImageFault::kNone && c.image != ImageFault::kRewrittenDuringTransfer) {
     EXPECT_TRUE(state.commands.empty()) << state.commands.front();
   }
   // A failure always says why, an interrupt what to do, a refusal why in

@@ -23,13 +23,16 @@ ToolResult RunTool(const std::vector<std::string>& args, const std::string& inpu
                    const std::string& time_scale, int time_limit_seconds = kToolTimeLimitSeconds);
 
 // What happens to a run under test from outside: its standard output, its
-// temporary folder, and a signal sent once its output shows a text.
+// temporary folder, and a signal sent or a file rewritten once its output
+// shows a text.
 struct Disturbance {
   enum class Output { kFile, kClosed, kReaderGone };
   Output output = Output::kFile;  // kClosed: started with descriptor 1 closed
   std::string temp_folder = {};   // TMP for the tool; empty: the parent's
   int signal_number = 0;          // none when 0
   std::string signal_after = {};  // on stdout, or on stderr when stdout is no file
+  // Every byte of this file inverted in place, same length (none when empty).
+  std::string rewritten_file = {};
 };
 
 // RunTool with end of input at once and the disturbance applied.

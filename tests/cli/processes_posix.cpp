@@ -33,6 +33,15 @@ std::string ReadFile(const std::string& path) {
   return text.str();
 }
 
+// Overwrites the file's bytes where they are (same inode, same length), as
+// an editor saving over it would.
+void InvertInPlace(const std::string& path) {
+  std::string bytes = ReadFile(path);
+  for (char& byte : bytes) byte = static_cast<char>(~byte);
+  std::fstream(path, std::ios::binary | std::ios::in | std::ios::out)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
 // The parent's environment with R7700_TIME_SCALE replaced, and TMP when
 // temp_folder is given.
 std::vector<std::string> Environment(const std::string& time_scale,
@@ -197,7 +206,7 @@ ToolResult RunDisturbedTool(const std::vector<std::string>& args, const std::str
   for (const int fd : {in, out, err, reader}) {
     if (fd >= 0) close(fd);
   }
-  if (disturbance.signal_number != 0) {
+  if (disturbance.signal_number != 0 || !disturbance.rewritten_file.empty()) {
     const std::string& watched = disturbance.output == Output::kFile ? out_path : err_path;
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::seconds(kToolTimeLimitSeconds);
@@ -205,7 +214,8 @@ ToolResult RunDisturbedTool(const std::vector<std::string>& args, const std::str
            std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(kPollInterval);
     }
-    kill(pid, disturbance.signal_number);
+    if (disturbance.signal_number != 0) kill(pid, disturbance.signal_number);
+    if (!disturbance.rewritten_file.empty()) InvertInPlace(disturbance.rewritten_file);
   }
   ToolResult result;
   result.status = WaitBounded(pid, std::chrono::seconds(kToolTimeLimitSeconds), &result.timed_out);
