@@ -54,7 +54,7 @@ bool MarkerReading::Valid() const {
 }
 
 bool FirmwareHoldings::Complete(bool with_boot_sector) const {
-  return marker.Complete() && (!with_boot_sector || boot_sector_checksum);
+  return marker.Complete() && (!with_boot_sector || (boot_sector_checksum && gap_byte));
 }
 
 bool LanguageHoldings::Complete() const {
@@ -68,6 +68,8 @@ void ReadFirmwareHoldings(RunContext& run, PortHandle port, bool with_boot_secto
   if (with_boot_sector) {
     holdings->boot_sector_checksum = QueryMonitorChecksum(
         run, port, map.boot_sector.base, map.boot_sector.bytes, kBootSectorChecksumWaitMs);
+    uint8_t gap = 0;
+    if (ReadMonitorMemory(run, port, map.gap.base, &gap, map.gap.bytes)) holdings->gap_byte = gap;
   }
 }
 
@@ -103,6 +105,12 @@ std::vector<Comparison> CompareFirmware(const FirmwareHoldings& holdings,
     // A file that stops short of the boot sector has none to compare with.
     if (!contents.has_boot_sector) boot = {boot.item, boot.instrument, "none in the file", false};
     comparisons.push_back(boot);
+    // Sent with the boot sector, it lies between the checksum and the marker.
+    const std::string held =
+        holdings.gap_byte ? Format("%02X", static_cast<unsigned>(*holdings.gap_byte)) : "unread";
+    comparisons.push_back({"firmware gap byte", held,
+                           Format("%02X", static_cast<unsigned>(contents.gap_byte)),
+                           holdings.gap_byte == contents.gap_byte});
   }
   return comparisons;
 }

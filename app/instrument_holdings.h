@@ -33,6 +33,7 @@ struct MarkerReading {
 struct FirmwareHoldings {
   MarkerReading marker;
   std::optional<uint16_t> boot_sector_checksum;  // asked for only when wanted
+  std::optional<uint8_t> gap_byte;               // with the boot sector only
   // Every query was answered (the boot sector's only when asked for).
   bool Complete(bool with_boot_sector) const;
 };

@@ -51,6 +51,8 @@ bool ReadFirmwareContents(const std::string& path, const RunOptions& options,
   contents->bytes_sent = static_cast<uint32_t>(std::min<size_t>(image.size(), map.send.bytes));
   contents->span_checksum = Checksum(image, 0, std::min<size_t>(image.size(), map.checksum.bytes));
   const uint32_t boot_sector = map.boot_sector.base - map.region.base;
+  const uint32_t gap = map.gap.base - map.region.base;
+  if (contents->bytes_sent > gap) contents->gap_byte = image[gap];
   contents->has_boot_sector = image.size() >= map.region.bytes;
   if (contents->has_boot_sector) {
     contents->boot_sector_checksum = Checksum(image, boot_sector, map.region.bytes);

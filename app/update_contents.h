@@ -21,6 +21,9 @@ struct FirmwareContents {
   // Over the last 0x10000 bytes of the region; only when the file reaches them.
   bool has_boot_sector = false;
   uint32_t boot_sector_checksum = 0;
+  // The byte before the marker, outside every checksum: the image's when the
+  // download sends it (with the boot sector or the RAM card), else erased.
+  uint8_t gap_byte = 0xFF;
 };
 
 // False when the file cannot be opened or read.

@@ -97,6 +97,17 @@ TEST(VerifyAfterUpdate, IdenticalIsExitZeroAndOneByteChangedIsExitFour) {
                       "\"english, Espanol\", \"update\": \"English, Espanol\""),
             std::string::npos)
       << json;
+
+  // The byte before the marker: no checksum covers it, the dump does.
+  sim::Instrument gap_changed({});
+  CarryOver(updated, gap_changed);
+  gap_changed.Load(kFirmwareRegion + 0x3EFFFB,
+                   {static_cast<uint8_t>(~updated.Peek(kFirmwareRegion + 0x3EFFFB))});
+  EXPECT_EQ(RunCommandLine(verify, gap_changed, &json), kExitDiffers) << json;
+  EXPECT_NE(json.find("\"item\": \"firmware checksum\", \"same\": true"), std::string::npos)
+      << json;
+  EXPECT_NE(json.find("\"item\": \"firmware gap byte\", \"same\": false"), std::string::npos)
+      << json;
 }
 
 }  // namespace
