@@ -179,9 +179,11 @@ void LogRepairEnd(RunContext& run, const RepairBudget& budget, bool confirmed) {
 // written again within the budget before the download gives up. damaged
 // holds the sectors whose blocks were acknowledged wrongly.
 int ConfirmFirmware(RunContext& run, PortHandle port, const FirmwareMap& map,
-                    const std::vector<uint8_t>& image, SectorRewrite& content, uint32_t checksum,
-                    std::vector<bool>& damaged) {
-  RepairBudget budget{.started_seconds = run.clock.CalendarSeconds()};
+                    const std::vector<uint8_t>& image, SectorRewrite& content,
+                    const FirmwareTransfer& transfer, std::vector<bool>& damaged) {
+  const uint32_t checksum = transfer.checksum;
+  RepairBudget budget{.started_seconds = run.clock.CalendarSeconds(),
+                      .limit_seconds = std::max(kMinRepairSeconds, transfer.seconds)};
   const auto repair_round = [&] {
     return RunRepairRound(run, port, content, damaged, kFirmwareEraseTicks, kFirmwareBlockBytes,
                           budget);
@@ -296,7 +298,7 @@ int DownloadFirmwareImage(RunContext& run, PortHandle port) {
   EndTransfer(run, port);
   LogLine(run.window, "\nTransferred %ld Bytes in %ld sec!\n", transfer.shown_bytes,
           static_cast<long>(transfer.seconds));
-  return ConfirmFirmware(run, port, map, image, content, transfer.checksum, damaged);
+  return ConfirmFirmware(run, port, map, image, content, transfer, damaged);
 }
 
 }  // namespace r7700

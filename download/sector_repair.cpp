@@ -9,7 +9,7 @@ namespace r7700 {
 
 bool RepairBudget::Spent(const RunContext& run) const {
   return rounds >= kMaxRepairRounds ||
-         run.clock.CalendarSeconds() - started_seconds >= kMaxRepairSeconds;
+         run.clock.CalendarSeconds() - started_seconds >= limit_seconds;
 }
 
 bool AnySector(const std::vector<bool>& sectors) {

@@ -15,15 +15,17 @@
 namespace r7700 {
 
 // At most this many repair rounds (each a survey, then erase and resend of
-// what differs), and no round begins once this much time has passed since
-// the first: about the time of one more complete firmware transfer.
+// what differs), and no round begins once repair has taken as long as the
+// first transfer did, or this long when that was shorter: repair never
+// costs much more than one more complete attempt would.
 inline constexpr int kMaxRepairRounds = 4;
-inline constexpr int64_t kMaxRepairSeconds = 600;
+inline constexpr int64_t kMinRepairSeconds = 600;
 
 struct RepairBudget {
   int rounds = 0;
   uint32_t sectors_written = 0;
   int64_t started_seconds = 0;
+  int64_t limit_seconds = kMinRepairSeconds;
   bool Spent(const RunContext& run) const;
 };
 
