@@ -133,10 +133,8 @@ int CheckMainsPower(RunContext& run, PortHandle port) {
     run.clock.Sleep(kQueryPauseMs);
     const int32_t length = ReadReply(port, reply);
     const bool mains = reply.BeginsWith(kMainsAnswer) || reply.BeginsWith(kChargerAnswer);
-    if (length > 0 && mains && query >= kFirstAcceptedPower) {
-      run.power = reply.view();
-      return 0;
-    }
+    if (length > 0) run.power = reply.view();
+    if (length > 0 && mains && query >= kFirstAcceptedPower) return 0;
   }
   return -1;
 }
@@ -202,7 +200,9 @@ int ReachMonitor(RunContext& run, PortHandle port, int32_t baud) {
 
   // A monitor that is already running needs no power check and no wake-up.
   if (who == IdentifyResult::kIdApplication) {
-    if (CheckMainsPower(run, port_slot) != 0) return Fail(run, kNoMainsText);
+    if (CheckMainsPower(run, port_slot) != 0 && !run.policy.power_irrelevant) {
+      return Fail(run, kNoMainsText);
+    }
     if (EnterMonitor(run, port_slot) != 0) return Fail(run, kNoMonitorText);
     port_slot = RaisePortLines(port_slot);
   } else if (const int confirmed = ConfirmUnaskedPower(run); confirmed != kConnected) {

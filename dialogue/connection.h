@@ -41,7 +41,7 @@ inline constexpr int kFirstAcceptedBaudPrompt = 3;
 IdentifyResult IdentifyInstrument(RunContext& run, PortHandle port);
 
 // 0 when the instrument reports a mains supply ("AC<END>" or "CHAR<END>",
-// from the fourth query on; the answer goes to run.power), -1 otherwise.
+// from the fourth query on), -1 otherwise. The last answer goes to run.power.
 int CheckMainsPower(RunContext& run, PortHandle port);
 
 // Sends the wake-up line up to 6 times; 0 when the monitor prompt appeared,

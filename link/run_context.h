@@ -43,6 +43,8 @@ struct TransferPolicy {
   // damaged or the span checksum differs, erase and resend the sectors the
   // monitor finds different, within a bound, before giving up.
   bool repair = false;
+  // The run only reads: an instrument on battery is reached all the same.
+  bool power_irrelevant = false;
 };
 
 // How far a run got with the instrument: what a front end tells the user
@@ -66,7 +68,8 @@ struct RunContext {
   // The monitor's answer to "ver", once the loader checks asked it.
   std::string monitor_version{};
   TransferPolicy policy{};
-  // The accepted answer to the power query; empty when it was not asked.
+  // The accepted answer to the power query, else the last one; empty when
+  // it was not asked or never answered.
   std::string power{};
   // The flag that interrupts this run (none: never); the clock and the port
   // the run works with honour it.

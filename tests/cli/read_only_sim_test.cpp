@@ -63,6 +63,23 @@ TEST(ReadOnlyModes, InfoReportsTheInstrumentAndWritesNothing) {
   EXPECT_TRUE(SawCommand(state, "dm 3b000d4"));  // the directory's last row
 }
 
+// Reading writes nothing: an instrument on battery is read too, and an A
+// series is named as such.
+TEST(ReadOnlyModes, InfoReadsAnInstrumentOnBatteryAndNamesAnASeries) {
+  SimProcess battery({"--power", "battery"}, kTestTimeScale);
+  SimProcess series_a({"--series", "A"}, kTestTimeScale);
+  const ToolResult on_battery = RunAgainst(battery, {"--info"});
+  const ToolResult old_series = RunAgainst(series_a, {"--info"});
+  ExpectReadOnly(ParseSimState(battery.Stop()));
+  ExpectReadOnly(ParseSimState(series_a.Stop()));
+  EXPECT_EQ(on_battery.status, 0) << on_battery.err;
+  EXPECT_NE(on_battery.out.find("\npower       BAT\n"), std::string::npos) << on_battery.out;
+  EXPECT_EQ(old_series.status, 0) << old_series.err;
+  EXPECT_NE(old_series.out.find("\nseries      A (not supported by this tool)\n"),
+            std::string::npos)
+      << old_series.out;
+}
+
 TEST(ReadOnlyModes, InfoJsonIsOneRecordFromTheRamCardCopy) {
   SimProcess sim({"--in-monitor", "--boot-from", "ramcard"}, kTestTimeScale);
   const ToolResult run = RunAgainst(sim, {"--info", "--json", "--boot-from", "ramcard"});

@@ -8,10 +8,13 @@
 #include "app/cli/modes/read_only_link.h"
 #include "app/instrument_holdings.h"
 #include "dialogue/command_link.h"
+#include "dialogue/loader_verification.h"
 #include "link/text_format.h"
 
 namespace r7700::cli {
 namespace {
+
+constexpr std::string_view kModelName = "R7700";
 
 struct InstrumentInfo {
   std::string identity;
@@ -26,6 +29,24 @@ struct InstrumentInfo {
 std::string PowerSource(std::string answer) {
   if (answer.ends_with(EndMarker)) answer.resize(answer.size() - EndMarker.size());
   return answer;
+}
+
+// The letter after the model name ("R7700A"), where the monitor's version
+// line names it.
+std::string SeriesLetter(const std::string& version) {
+  const size_t model = version.find(kModelName);
+  const size_t letter = model + kModelName.size();
+  return std::string(1, model != std::string::npos && letter < version.size() ? version[letter]
+                                                                              : SeriesOf(version));
+}
+
+// The update refuses what its series check refuses.
+std::string SeriesText(const std::string& version) {
+  std::string text = SeriesLetter(version);
+  if (static_cast<int8_t>(SeriesOf(version)) > kLastSupportedSeries) {
+    text += " (not supported by this tool)";
+  }
+  return text;
 }
 
 std::string MarkerLine(const MarkerReading& marker) {
@@ -54,7 +75,7 @@ std::string InfoText(const InstrumentInfo& info) {
     text += Format("%-11s %s\n", label, value.c_str());
   };
   line("identity", info.identity);
-  line("series", std::string(1, SeriesOf(info.version)));
+  line("series", SeriesText(info.version));
   line("power", info.power.empty() ? "not asked (the monitor was running)" : info.power);
   line("monitor", info.version);
   line("boots from", info.ram_card ? "RAM card" : "flash");
@@ -80,7 +101,7 @@ void AddInfoFields(const InstrumentInfo& info, JsonObject& object) {
     }
   }
   object.Text("identity", info.identity)
-      .Text("series", std::string(1, SeriesOf(info.version)))
+      .Text("series", SeriesLetter(info.version))
       .Text("power", info.power)
       .Text("monitor_version", info.version)
       .Text("boot_from", info.ram_card ? "ramcard" : "flash")
@@ -94,6 +115,8 @@ void AddInfoFields(const InstrumentInfo& info, JsonObject& object) {
 int RunInfoMode(Session& session) {
   InstrumentInfo info;
   ReadOnlyLink link(session);
+  // Reading changes nothing, so an instrument on battery is read too.
+  link.run().policy.power_irrelevant = true;
   info.ram_card = link.run().options.boot_from_ram_card;
   const bool read = link.Connect();
   info.identity = link.run().identity;
