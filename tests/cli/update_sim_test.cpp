@@ -129,11 +129,18 @@ TEST_F(UpdateAgainstSim, EndOfInputAtTheConfirmationDeclinesAndSendsNothing) {
   SimProcess sim({}, kTestTimeScale);
   const ToolResult run = Run(sim, {"--home", FullHome()});
   const ToolResult erasing = Run(sim, {"--home", FullHome(), "--erase-user-flash"});
+  const ToolResult skipping = Run(sim, {"--home", FullHome(), "--skip-unchanged", "--no-firmware"});
   const SimState state = ParseSimState(sim.Stop());
 
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(AfterPlan(run.err), std::string(kVerifyQuestion) + "no (end of input)\n");
   EXPECT_EQ(run.out, "");
+  // A run that skips what is unchanged promises no full erase.
+  EXPECT_NE(
+      skipping.err.find("  erases     at most language area 0x3B00000-0x3BFFFFF (1024 KiB)\n"
+                        "             only the sectors that differ, found after connecting\n"),
+      std::string::npos)
+      << skipping.err;
   // An erase the user cannot undo is named right before the question.
   EXPECT_NE(
       erasing.err.find("\nWARNING: this also erases the instrument's user data (its stored "

@@ -54,6 +54,7 @@ UpdatePlan MakeUpdatePlan(AppState& app, WindowSurface& window) {
   plan.port = SelectedPortName(app.ports, window);
   plan.baud = SelectedBaud(window);
   plan.options = ReadRunOptions(app.settings.mode, window);
+  plan.skip_unchanged = app.transfer_policy.skip_unchanged;
   plan.firmware_chosen = window.IsChecked(IDC_DOWNLOAD_FIRMWARE);
   plan.firmware_path = app.paths.firmware_path;
   plan.firmware_readable = ReadFirmwareContents(plan.firmware_path, plan.options, &plan.firmware);
@@ -77,7 +78,12 @@ std::string PlanText(const UpdatePlan& plan) {
   line("firmware", plan.firmware_chosen ? FirmwareText(plan) : "not loaded");
   line("languages", plan.languages_chosen ? Joined(plan.languages) : "not loaded");
   line("boots from", plan.options.boot_from_ram_card ? "RAM card" : "flash");
-  for (const MemoryRange& range : plan.erased) line("erases", RangeText(range));
+  // With --skip-unchanged the ranges are the most that is erased.
+  const std::string at_most = plan.skip_unchanged ? "at most " : "";
+  for (const MemoryRange& range : plan.erased) line("erases", at_most + RangeText(range));
+  if (plan.skip_unchanged && !plan.erased.empty()) {
+    line("", "only the sectors that differ, found after connecting");
+  }
   if (plan.erased.empty()) line("erases", "nothing");
   line("mains", "asked of the instrument; if its boot monitor runs, of you");
   return text;

@@ -24,6 +24,7 @@ struct UpdatePlan {
   std::string port;
   int32_t baud = 0;
   RunOptions options;
+  bool skip_unchanged = false;  // erase and send only what differs, found after connecting
   bool firmware_chosen = false;
   std::string firmware_path;
   bool firmware_readable = false;
