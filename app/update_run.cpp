@@ -177,6 +177,7 @@ int UpdateOnPort(RunContext& run, SerialBackend& serial, const std::string& port
                  PortRunReport* report) {
   PortRunReport ignored;
   PortRunReport& done = report != nullptr ? *report : ignored;
+  run.port_name = port_name;
   OwnedPort port = OpenRunPort(serial, run.window, port_name);
   if (port == nullptr) return kRunFailed;
   run.reach = InstrumentReach::kTalkedTo;

@@ -32,9 +32,9 @@ class DeadAfterLimit : public ForwardingConnection {
   DeadAfterLimit(std::unique_ptr<SerialConnection> port, VirtualClock& clock)
       : ForwardingConnection(*port), port_(std::move(port)), clock_(clock) {}
 
-  void SetTimeouts(const PortTimeouts& timeouts) override {
+  LineResult SetTimeouts(const PortTimeouts& timeouts) override {
     timeouts_ = timeouts;
-    inner().SetTimeouts(timeouts);
+    return inner().SetTimeouts(timeouts);
   }
   uint32_t WriteSome(const uint8_t* data, uint32_t length) override {
     return dead() ? length : inner().WriteSome(data, length);
@@ -58,10 +58,10 @@ class HangGuardBackend : public SerialBackend {
  public:
   HangGuardBackend(SimBackend& inner, VirtualClock& clock) : inner_(inner), clock_(clock) {}
 
-  std::unique_ptr<SerialConnection> Open(const std::string& name) override {
-    std::unique_ptr<SerialConnection> port = inner_.Open(name);
-    if (port == nullptr) return nullptr;
-    return std::make_unique<DeadAfterLimit>(std::move(port), clock_);
+  OpenResult Open(const std::string& name) override {
+    OpenResult opened = inner_.Open(name);
+    if (opened) opened.port = std::make_unique<DeadAfterLimit>(std::move(opened.port), clock_);
+    return opened;
   }
   std::vector<std::string> CandidatePortNames() override { return inner_.CandidatePortNames(); }
 

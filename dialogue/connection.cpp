@@ -22,6 +22,9 @@ constexpr std::string_view kNoMonitorText =
 constexpr std::string_view kCyclePowerText =
     "The connection to the OTDR is not reliable!\nPlease check the cable / reduce the baudrate "
     "and cycle power!";
+// The monitor has already moved to the speed the PC end refused.
+constexpr std::string_view kSpeedRefusedAdvice =
+    "\nPlease choose another baudrate and cycle power!";
 constexpr std::string_view kSeriesAText =
     "This program can update R7700B/C Series Vesk-OTDR's only !\n\nTo update the connected "
     "R7700A Vesk-OTDR please use the appropriate version of the update program (version 3.0)";
@@ -86,16 +89,25 @@ void LeaveDownloader(RunContext& run, PortHandle port) {
 
 // The PC end at baud, the monitor nudged for its prompt, and called back from
 // a download left unfinished; back at the opening speed when it does not
-// answer there.
-bool MonitorAnswersAt(RunContext& run, PortHandle& port_slot, int32_t baud) {
-  port_slot = SetPortBaud(port_slot, baud);
+// answer there. A port that refuses either speed ends the search: the
+// refusal is shown and the connection has failed.
+enum class MonitorSearch { kFound, kNotFound, kPortRefused };
+
+MonitorSearch MonitorAnswersAt(RunContext& run, PortHandle port, int32_t baud) {
+  if (const LineResult speed = SetPortBaud(port, baud); !speed.ok) {
+    ShowRunError(run.window, PortRefusalText(run.port_name, baud, speed.reason));
+    return MonitorSearch::kPortRefused;
+  }
   run.clock.Sleep(kBaudChangePauseMs);
-  if (NudgedForPrompt(run, port_slot)) return true;
-  LeaveDownloader(run, port_slot);
-  if (NudgedForPrompt(run, port_slot)) return true;
-  port_slot = SetPortBaud(port_slot, kOpeningBaud);
+  if (NudgedForPrompt(run, port)) return MonitorSearch::kFound;
+  LeaveDownloader(run, port);
+  if (NudgedForPrompt(run, port)) return MonitorSearch::kFound;
+  if (const LineResult back = SetPortBaud(port, kOpeningBaud); !back.ok) {
+    ShowRunError(run.window, PortRefusalText(run.port_name, kOpeningBaud, back.reason));
+    return MonitorSearch::kPortRefused;
+  }
   run.clock.Sleep(kBaudChangePauseMs);
-  return false;
+  return MonitorSearch::kNotFound;
 }
 
 }  // namespace
@@ -150,49 +162,57 @@ int EnterMonitor(RunContext& run, PortHandle port) {
   return 1;
 }
 
-int SetMonitorBaud(RunContext& run, PortHandle& port_slot, int32_t baud) {
-  SendCommand(port_slot, "baud %ld\n", static_cast<long>(baud));
+int SetMonitorBaud(RunContext& run, PortHandle port, int32_t baud) {
+  SendCommand(port, "baud %ld\n", static_cast<long>(baud));
   run.clock.Sleep(kBaudChangePauseMs);
-  port_slot = SetPortBaud(port_slot, baud);
+  if (const LineResult speed = SetPortBaud(port, baud); !speed.ok) {
+    ShowRunError(run.window, PortRefusalText(run.port_name, baud, speed.reason) +
+                                 std::string(kSpeedRefusedAdvice));
+    return kSpeedRefused;
+  }
   run.clock.Sleep(kBaudChangePauseMs);
 
-  SendText(port_slot, Nudge);
+  SendText(port, Nudge);
   int counter = 1;
   run.clock.Sleep(kQueryPauseMs);
   ReplyLine reply;
   // The first answers after a speed change are not trusted: a prompt counts
   // only from the third count on, the nudge above included.
   do {
-    if (ReadReply(port_slot, reply) > 0) {
-      if (reply.BeginsWith(MonitorPrompt) && counter >= kFirstAcceptedBaudPrompt) return 0;
+    if (ReadReply(port, reply) > 0) {
+      if (reply.BeginsWith(MonitorPrompt) && counter >= kFirstAcceptedBaudPrompt) {
+        return kSpeedChanged;
+      }
       ++counter;
     } else {
-      SendText(port_slot, Nudge);
+      SendText(port, Nudge);
       ++counter;
       run.clock.Sleep(kQueryPauseMs);
     }
   } while (counter < kBaudReplyReads);
-  return 1;
+  return kNoPromptAtSpeed;
 }
 
 int ReachMonitor(RunContext& run, PortHandle port, int32_t baud) {
-  PortHandle port_slot = port;
   LogLine(run.window, "Initializing connection ...\n");
 
-  IdentifyResult who = IdentifyInstrument(run, port_slot);
+  IdentifyResult who = IdentifyInstrument(run, port);
   const bool understood =
       who == IdentifyResult::kIdApplication || who == IdentifyResult::kIdMonitor;
-  if (!understood && run.policy.find_monitor_at_run_speed && baud != kOpeningBaud &&
-      MonitorAnswersAt(run, port_slot, baud)) {
-    LogLine(run.window, "Boot monitor found at %ld baud, where an earlier run left it\n",
-            static_cast<long>(baud));
-    return ConfirmUnaskedPower(run);
+  if (!understood && run.policy.find_monitor_at_run_speed && baud != kOpeningBaud) {
+    const MonitorSearch search = MonitorAnswersAt(run, port, baud);
+    if (search == MonitorSearch::kPortRefused) return kConnectionFailed;
+    if (search == MonitorSearch::kFound) {
+      LogLine(run.window, "Boot monitor found at %ld baud, where an earlier run left it\n",
+              static_cast<long>(baud));
+      return ConfirmUnaskedPower(run);
+    }
   }
   if (who == IdentifyResult::kIdSilent) return kNotIdentified;
   if (who == IdentifyResult::kIdUnrecognised) {
     LogLine(run.window, "2nd try...\n");
     run.clock.Sleep(kQueryPauseMs);
-    who = IdentifyInstrument(run, port_slot);
+    who = IdentifyInstrument(run, port);
     if (who != IdentifyResult::kIdApplication && who != IdentifyResult::kIdMonitor) {
       return kNotIdentified;
     }
@@ -200,24 +220,27 @@ int ReachMonitor(RunContext& run, PortHandle port, int32_t baud) {
 
   // A monitor that is already running needs no power check and no wake-up.
   if (who == IdentifyResult::kIdApplication) {
-    if (CheckMainsPower(run, port_slot) != 0 && !run.policy.power_irrelevant) {
+    if (CheckMainsPower(run, port) != 0 && !run.policy.power_irrelevant) {
       return Fail(run, kNoMainsText);
     }
-    if (EnterMonitor(run, port_slot) != 0) return Fail(run, kNoMonitorText);
-    port_slot = RaisePortLines(port_slot);
+    if (EnterMonitor(run, port) != 0) return Fail(run, kNoMonitorText);
+    if (const LineResult lines = RaisePortLines(port); !lines.ok) {
+      return Fail(run, PortRefusalText(run.port_name, 0, lines.reason));
+    }
   } else if (const int confirmed = ConfirmUnaskedPower(run); confirmed != kConnected) {
     return confirmed;
   }
 
   LogLine(run.window, "Change baudrate\n");
-  if (SetMonitorBaud(run, port_slot, baud) != 0) return Fail(run, kCyclePowerText);
+  const int speed = SetMonitorBaud(run, port, baud);
+  if (speed == kSpeedRefused) return kConnectionFailed;
+  if (speed != kSpeedChanged) return Fail(run, kCyclePowerText);
   return kConnected;
 }
 
 int EstablishConnection(RunContext& run, PortHandle port, int32_t baud) {
   const int result = ReachMonitor(run, port, baud);
   if (result != kConnected) return result;
-  // The speed change keeps the port: SetPortBaud hands back the same one.
   return VerifyLoader(run, port);
 }
 

@@ -48,9 +48,15 @@ int CheckMainsPower(RunContext& run, PortHandle port);
 // 1 otherwise. Logs "Connecting to target".
 int EnterMonitor(RunContext& run, PortHandle port);
 
-// Switches the monitor and then the PC end (SetPortBaud, stored back into
-// port_slot) to baud; 0 when the monitor answered at the new speed, 1 not.
-int SetMonitorBaud(RunContext& run, PortHandle& port_slot, int32_t baud);
+inline constexpr int kSpeedChanged = 0;
+inline constexpr int kNoPromptAtSpeed = 1;
+inline constexpr int kSpeedRefused = 2;  // the PC end kept its speed; its box already shown
+
+// Switches the monitor and then the PC end (SetPortBaud) to baud:
+// kSpeedChanged when the monitor answered at the new speed, kNoPromptAtSpeed
+// when not, kSpeedRefused when the port refused the speed (a run error naming
+// the port, the speed and the system's reason; nothing more is sent).
+int SetMonitorBaud(RunContext& run, PortHandle port, int32_t baud);
 
 // Identification, power check, monitor hand-over, line control and speed
 // change: the monitor in charge at baud, nothing loaded into the instrument

@@ -16,11 +16,13 @@ class ForwardingConnection : public SerialConnection {
   bool RequestQueues(uint32_t rx_bytes, uint32_t tx_bytes) override {
     return inner_.RequestQueues(rx_bytes, tx_bytes);
   }
-  void Purge() override { inner_.Purge(); }
-  void SetTimeouts(const PortTimeouts& timeouts) override { inner_.SetTimeouts(timeouts); }
-  void ConfigureLine(int32_t baud) override { inner_.ConfigureLine(baud); }
-  void SetBaud(int32_t baud) override { inner_.SetBaud(baud); }
-  void RaiseLines() override { inner_.RaiseLines(); }
+  LineResult Purge() override { return inner_.Purge(); }
+  LineResult SetTimeouts(const PortTimeouts& timeouts) override {
+    return inner_.SetTimeouts(timeouts);
+  }
+  LineResult ConfigureLine(int32_t baud) override { return inner_.ConfigureLine(baud); }
+  LineResult SetBaud(int32_t baud) override { return inner_.SetBaud(baud); }
+  LineResult RaiseLines() override { return inner_.RaiseLines(); }
   uint32_t WriteSome(const uint8_t* data, uint32_t length) override {
     return inner_.WriteSome(data, length);
   }

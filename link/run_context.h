@@ -75,6 +75,8 @@ struct RunContext {
   // the run works with honour it.
   const CancelFlag* cancel = nullptr;
   InstrumentReach reach = InstrumentReach::kUntouched;
+  // The port the run talks over, as its texts name it.
+  std::string port_name{};
 
   bool Cancelled() const { return IsCancelled(cancel); }
 };

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace r7700 {
@@ -22,6 +23,15 @@ struct PortTimeouts {
   uint32_t write_constant_ms = 0;
 };
 
+// What a setting call came to: done, or refused with the operating
+// system's words for why ("Invalid argument").
+struct [[nodiscard]] LineResult {
+  bool ok = true;
+  std::string reason;
+
+  static LineResult Refused(std::string why) { return {false, std::move(why)}; }
+};
+
 // One open serial port. Destroying it closes the port.
 class SerialConnection {
  public:
@@ -31,15 +41,17 @@ class SerialConnection {
   // platform refuses; a platform without such a setting accepts.
   virtual bool RequestQueues(uint32_t rx_bytes, uint32_t tx_bytes) = 0;
   // Discards everything queued in both directions and aborts pending transfers.
-  virtual void Purge() = 0;
-  virtual void SetTimeouts(const PortTimeouts& timeouts) = 0;
+  virtual LineResult Purge() = 0;
+  virtual LineResult SetTimeouts(const PortTimeouts& timeouts) = 0;
   // Binary, 8 data bits, no parity, one stop bit, NUL bytes delivered, no
   // XON/XOFF, no CTS flow control, DTR and RTS raised; every other setting
-  // keeps what the port reported.
-  virtual void ConfigureLine(int32_t baud) = 0;
-  virtual void SetBaud(int32_t baud) = 0;
-  // DTR and RTS raised (and kept raised while open).
-  virtual void RaiseLines() = 0;
+  // keeps what the port reported. Refused when the port does not take the
+  // speed: the line then keeps the speed it had.
+  virtual LineResult ConfigureLine(int32_t baud) = 0;
+  virtual LineResult SetBaud(int32_t baud) = 0;
+  // DTR and RTS raised (and kept raised while open). A port without modem
+  // lines (a pseudo-terminal) accepts.
+  virtual LineResult RaiseLines() = 0;
   // One platform write call: returns the bytes that went out before the
   // write time limit, possibly fewer than asked, possibly 0.
   virtual uint32_t WriteSome(const uint8_t* data, uint32_t length) = 0;
@@ -62,17 +74,21 @@ struct PortOpenFailure {
   std::string allowed_group;  // kDenied: the group that may open the port, when known
 };
 
+// The port, or no port and why not (problem kNone only with a port).
+struct OpenResult {
+  std::unique_ptr<SerialConnection> port;
+  PortOpenFailure failure;
+
+  explicit operator bool() const { return port != nullptr; }
+};
+
 class SerialBackend {
  public:
   virtual ~SerialBackend() = default;
 
-  // Why the latest Open of this backend returned nullptr; kNone after a
-  // successful open, and from backends that cannot tell.
-  virtual PortOpenFailure LastOpenFailure() const { return {}; }
-
   // Opens the named port exclusively (the open fails while another program
-  // holds it); nullptr on failure. No settings are applied.
-  virtual std::unique_ptr<SerialConnection> Open(const std::string& name) = 0;
+  // holds it). No settings are applied.
+  virtual OpenResult Open(const std::string& name) = 0;
   // The names probed for free ports, in list order.
   virtual std::vector<std::string> CandidatePortNames() = 0;
 };

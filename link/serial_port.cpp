@@ -1,5 +1,7 @@
 #include "link/serial_port.h"
 
+#include <utility>
+
 #include "link/control_ids.h"
 #include "link/error_report.h"
 #include "link/text_format.h"
@@ -7,39 +9,58 @@
 
 namespace r7700 {
 
+namespace {
+
+// A port that opened but refused a setting (baud 0: not the speed) is
+// closed again: a run over it would talk past the instrument.
+OwnedPort Refused(WindowSurface& window, const std::string& name, int32_t baud,
+                  const LineResult& result) {
+  ShowRunError(window, PortRefusalText(name, baud, result.reason));
+  return nullptr;
+}
+
+}  // namespace
+
 OwnedPort OpenPort(SerialBackend& backend, WindowSurface& window, const std::string& name,
                    int32_t baud) {
-  OwnedPort port = backend.Open(name);
-  if (!port) {
+  OpenResult opened = backend.Open(name);
+  if (!opened) {
     ShowNumberedMessage(window, IDS_PORT_OPEN_FAILED, IDS_CAPTION_ERROR, BoxIcon::kError,
                         name.c_str(), kMsgPortOpenFailed);
     return nullptr;
   }
+  OwnedPort port = std::move(opened.port);
   // A refused queue request ends the open without a message; the port is
   // released here rather than leaked.
   if (!port->RequestQueues(kPortQueueBytes, kPortQueueBytes)) return nullptr;
-  port->Purge();
-  port->SetTimeouts(kPortTimeouts);
-  port->ConfigureLine(baud);
+  if (LineResult purged = port->Purge(); !purged.ok) return Refused(window, name, 0, purged);
+  if (LineResult limits = port->SetTimeouts(kPortTimeouts); !limits.ok) {
+    return Refused(window, name, 0, limits);
+  }
+  if (LineResult line = port->ConfigureLine(baud); !line.ok) {
+    return Refused(window, name, baud, line);
+  }
   return port;
 }
 
-PortHandle SetPortBaud(PortHandle port, int32_t baud) {
-  port->SetBaud(baud);
-  port->Purge();
-  return port;
+LineResult SetPortBaud(PortHandle port, int32_t baud) {
+  if (LineResult speed = port->SetBaud(baud); !speed.ok) return speed;
+  return port->Purge();
 }
 
-PortHandle RaisePortLines(PortHandle port) {
-  port->RaiseLines();
-  port->Purge();
-  return port;
+LineResult RaisePortLines(PortHandle port) {
+  if (LineResult lines = port->RaiseLines(); !lines.ok) return lines;
+  return port->Purge();
 }
 
-bool ClosePort(OwnedPort& port) {
-  const bool was_open = port != nullptr;
+void ClosePort(OwnedPort& port) {
   port.reset();
-  return was_open;
+}
+
+std::string PortRefusalText(const std::string& name, int32_t baud, const std::string& reason) {
+  const std::string what =
+      baud > 0 ? Format("%ld baud", static_cast<long>(baud)) : std::string("its settings");
+  return "COM port " + name + " refused " + what + ": " + reason + " !";
 }
 
 uint32_t WritePort(PortHandle port, const void* data, uint32_t length) {
@@ -89,7 +110,7 @@ void FindFreePorts(SerialBackend& backend, FreePortList& list) {
   list.names.clear();
   for (const std::string& name : backend.CandidatePortNames()) {
     if (list.names.size() == kMaxFreePorts) break;
-    if (backend.Open(name)) list.names.push_back(name);  // closed again at once
+    if (backend.Open(name).port) list.names.push_back(name);  // closed again at once
   }
 }
 
@@ -113,7 +134,6 @@ std::string SelectedPortName(const FreePortList& list, WindowSurface& window) {
 
 void FillBaudList(WindowSurface& window) {
   for (int32_t rate : BaudRateTable) {
-    if (rate < 0) break;
     window.ListAdd(IDC_BAUD_LIST, Format("%ld", static_cast<long>(rate)));
   }
   window.ListSelect(IDC_BAUD_LIST, kDefaultBaudPosition);
@@ -121,7 +141,7 @@ void FillBaudList(WindowSurface& window) {
 
 int32_t SelectedBaud(WindowSurface& window) {
   const int pos = window.ListSelection(IDC_BAUD_LIST);
-  if (pos < 0 || pos >= static_cast<int>(BaudRateTable.size()) - 1) {
+  if (pos < 0 || pos >= static_cast<int>(BaudRateTable.size())) {
     return BaudRateTable[kDefaultBaudPosition];
   }
   return BaudRateTable[static_cast<size_t>(pos)];

@@ -19,7 +19,6 @@ class WindowSurface;
 // operation. Not owning: the update run owns the connection (OwnedPort).
 using PortHandle = SerialConnection*;
 using OwnedPort = std::unique_ptr<SerialConnection>;
-inline constexpr PortHandle InvalidPort = nullptr;
 
 inline constexpr uint32_t kPortQueueBytes = 11000;
 inline constexpr uint32_t kWritePieceBytes = 2048;
@@ -31,22 +30,29 @@ inline constexpr PortTimeouts kPortTimeouts{20, 1, 20, 1000};
 inline constexpr int kMaxStalledWrites = 3;
 inline constexpr int32_t kOpeningBaud = 19200;
 
-// Position k is position k of the baud list; -1 ends the table.
-inline constexpr std::array<int32_t, 6> BaudRateTable{9600, 19200, 38400, 57600, 115200, -1};
+// Position k is position k of the baud list.
+inline constexpr std::array<int32_t, 5> BaudRateTable{9600, 19200, 38400, 57600, 115200};
 inline constexpr int kDefaultBaudPosition = 1;
 
 // Opens the port exclusively with 8N1, no flow control, DTR/RTS raised, both
 // directions purged. When it cannot be opened, shows numbered message 104
 // (owned by the window) and returns nullptr. When the queue request is
 // refused, closes the port again and returns nullptr without a message.
+// When the port refuses a setting, shows PortRefusalText as a run error,
+// closes the port again and returns nullptr.
 OwnedPort OpenPort(SerialBackend& backend, WindowSurface& window, const std::string& name,
                    int32_t baud);
-// Changes the speed and purges both directions: whatever was buffered is lost.
-PortHandle SetPortBaud(PortHandle port, int32_t baud);
+// Changes the speed and purges both directions: whatever was buffered is
+// lost. A refused speed leaves the line at the one it had, unpurged.
+LineResult SetPortBaud(PortHandle port, int32_t baud);
 // Raises DTR and RTS and purges both directions.
-PortHandle RaisePortLines(PortHandle port);
-// Releases the port; true when one was open.
-bool ClosePort(OwnedPort& port);
+LineResult RaisePortLines(PortHandle port);
+// Releases the port, when one is open.
+void ClosePort(OwnedPort& port);
+
+// "COM port NAME refused 115200 baud: REASON !" for a refused speed (baud
+// above 0), "COM port NAME refused its settings: REASON !" otherwise.
+std::string PortRefusalText(const std::string& name, int32_t baud, const std::string& reason);
 
 // Writes in pieces of at most 2048 bytes, continuing partial writes, then
 // flushes (also for length 0). Returns the bytes written. After

@@ -34,9 +34,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <map>
-#include <mutex>
-#include <thread>
 #include <tuple>
 #include <utility>
 
@@ -72,11 +69,17 @@ bool BaudConstant(int32_t baud, speed_t* speed) {
   }
 }
 
-void ApplySpeed(termios& settings, int32_t baud) {
+LineResult SystemRefusal(int error) {
+  return LineResult::Refused(std::strerror(error));
+}
+
+// The speed asked for, in settings; refused for a rate outside the baud list.
+LineResult ApplySpeed(termios& settings, int32_t baud) {
   speed_t speed = B0;
-  if (!BaudConstant(baud, &speed)) return;
+  if (!BaudConstant(baud, &speed)) return SystemRefusal(EINVAL);
   cfsetispeed(&settings, speed);
   cfsetospeed(&settings, speed);
+  return {};
 }
 
 class PosixConnection : public SerialConnection {
@@ -99,16 +102,20 @@ class PosixConnection : public SerialConnection {
 
   bool RequestQueues(uint32_t, uint32_t) override { return true; }
 
-  void Purge() override {
-    tcflush(fd_, TCIOFLUSH);
+  LineResult Purge() override {
+    if (tcflush(fd_, TCIOFLUSH) != 0) return SystemRefusal(errno);
     line_busy_until_ = SteadyClock::now();
+    return {};
   }
 
-  void SetTimeouts(const PortTimeouts& timeouts) override { timeouts_ = timeouts; }
+  LineResult SetTimeouts(const PortTimeouts& timeouts) override {
+    timeouts_ = timeouts;
+    return {};
+  }
 
-  void ConfigureLine(int32_t baud) override {
+  LineResult ConfigureLine(int32_t baud) override {
     termios settings{};
-    if (tcgetattr(fd_, &settings) != 0) return;
+    if (tcgetattr(fd_, &settings) != 0) return SystemRefusal(errno);
     settings.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
                                                ICRNL | IXON | IXOFF | IXANY | INPCK);
     settings.c_oflag &= ~static_cast<tcflag_t>(OPOST);
@@ -118,22 +125,23 @@ class PosixConnection : public SerialConnection {
     // Reads never block in the driver: poll() does the waiting.
     settings.c_cc[VMIN] = 0;
     settings.c_cc[VTIME] = 0;
-    ApplySpeed(settings, baud);
-    if (tcsetattr(fd_, TCSANOW, &settings) == 0) baud_ = baud;
-    RaiseLines();
+    if (LineResult speed = ApplySpeed(settings, baud); !speed.ok) return speed;
+    if (LineResult applied = Apply(settings, baud); !applied.ok) return applied;
+    return RaiseLines();
   }
 
-  void SetBaud(int32_t baud) override {
+  LineResult SetBaud(int32_t baud) override {
     termios settings{};
-    if (tcgetattr(fd_, &settings) != 0) return;
-    ApplySpeed(settings, baud);
-    if (tcsetattr(fd_, TCSANOW, &settings) == 0) baud_ = baud;
+    if (tcgetattr(fd_, &settings) != 0) return SystemRefusal(errno);
+    if (LineResult speed = ApplySpeed(settings, baud); !speed.ok) return speed;
+    return Apply(settings, baud);
   }
 
-  void RaiseLines() override {
-    // A pty refuses modem-line ioctls; that is not an error for us.
+  LineResult RaiseLines() override {
+    // A pty has no modem lines and says so; that is not an error for us.
     int lines = TIOCM_DTR | TIOCM_RTS;
-    ioctl(fd_, TIOCMBIS, &lines);
+    if (ioctl(fd_, TIOCMBIS, &lines) == 0 || errno == ENOTTY || errno == EINVAL) return {};
+    return SystemRefusal(errno);
   }
 
   uint32_t WriteSome(const uint8_t* data, uint32_t length) override {
@@ -223,6 +231,19 @@ class PosixConnection : public SerialConnection {
     }
   }
 
+  // tcsetattr succeeds when any of the changes was made, so the speed is
+  // read back: a driver that kept its old one refused the new.
+  LineResult Apply(const termios& settings, int32_t baud) {
+    if (tcsetattr(fd_, TCSANOW, &settings) != 0) return SystemRefusal(errno);
+    termios now{};
+    if (tcgetattr(fd_, &now) != 0) return SystemRefusal(errno);
+    if (cfgetospeed(&now) != cfgetospeed(&settings)) {
+      return LineResult::Refused("the driver kept its speed");
+    }
+    baud_ = baud;
+    return {};
+  }
+
   static constexpr double kBitsPerByte = 10.0;
 
   int fd_;
@@ -296,8 +317,7 @@ class PosixBackend : public SerialBackend {
  public:
   explicit PosixBackend(double time_scale) : time_scale_(time_scale) {}
 
-  std::unique_ptr<SerialConnection> Open(const std::string& name) override {
-    Record({});
+  OpenResult Open(const std::string& name) override {
     // Non-blocking so that a port without carrier does not hang the open.
     const int fd = open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return Refused(name, errno, -1);
@@ -309,13 +329,7 @@ class PosixBackend : public SerialBackend {
     if (HeldExclusively(fd)) return Refused(name, EBUSY, fd);
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) return Refused(name, EBUSY, fd);
     if (ioctl(fd, TIOCEXCL) != 0) return Refused(name, errno, fd);
-    return std::make_unique<PosixConnection>(fd, time_scale_, probe);
-  }
-
-  PortOpenFailure LastOpenFailure() const override {
-    const std::lock_guard<std::mutex> lock(failures_mutex_);
-    const auto found = failures_.find(std::this_thread::get_id());
-    return found == failures_.end() ? PortOpenFailure{} : found->second;
+    return {std::make_unique<PosixConnection>(fd, time_scale_, probe), {}};
   }
 
   // On-board UARTs first, then USB adapters, then USB modems (CDC ACM), each
@@ -341,21 +355,12 @@ class PosixBackend : public SerialBackend {
   }
 
  private:
-  std::unique_ptr<SerialConnection> Refused(const std::string& name, int error, int fd) {
+  static OpenResult Refused(const std::string& name, int error, int fd) {
     if (fd >= 0) close(fd);
-    Record(DescribeOpenError(name, error));
-    return nullptr;
+    return {nullptr, DescribeOpenError(name, error)};
   }
 
   double time_scale_;
-  // Per thread: several ports may be opened at once, each asking about its own.
-  void Record(PortOpenFailure failure) {
-    const std::lock_guard<std::mutex> lock(failures_mutex_);
-    failures_[std::this_thread::get_id()] = std::move(failure);
-  }
-
-  mutable std::mutex failures_mutex_;
-  std::map<std::thread::id, PortOpenFailure> failures_;
 };
 
 }  // namespace

@@ -7,10 +7,7 @@
 #include <windows.h>
 
 #include <array>
-#include <map>
-#include <mutex>
-#include <thread>
-#include <utility>
+#include <string>
 
 #include "link/serial_backend.h"
 
@@ -20,6 +17,27 @@ namespace {
 constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
 constexpr int kHighestPortNumber = 9;
 constexpr size_t kMessageBytes = 256;  // one system error text
+
+// The system's words for an error, without the closing full stop and line end.
+std::string SystemText(DWORD error) {
+  std::array<char, kMessageBytes> text{};
+  const DWORD length =
+      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                     text.data(), static_cast<DWORD>(text.size()), nullptr);
+  std::string words(text.data(), length);
+  while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == '.')) {
+    words.pop_back();
+  }
+  return words.empty() ? "system error " + std::to_string(error) : words;
+}
+
+LineResult SystemRefusal(DWORD error) {
+  return LineResult::Refused(SystemText(error));
+}
+
+LineResult Checked(BOOL done) {
+  return done ? LineResult{} : SystemRefusal(GetLastError());
+}
 
 class Win32Connection : public SerialConnection {
  public:
@@ -33,11 +51,11 @@ class Win32Connection : public SerialConnection {
     return SetupComm(handle_, rx_bytes, tx_bytes) != 0;
   }
 
-  void Purge() override { PurgeComm(handle_, kPurgeAll); }
+  LineResult Purge() override { return Checked(PurgeComm(handle_, kPurgeAll)); }
 
-  void SetTimeouts(const PortTimeouts& timeouts) override {
+  LineResult SetTimeouts(const PortTimeouts& timeouts) override {
     COMMTIMEOUTS limits{};
-    GetCommTimeouts(handle_, &limits);
+    if (!GetCommTimeouts(handle_, &limits)) return SystemRefusal(GetLastError());
     // MAXDWORD between bytes with a total limit: a read returns at once with
     // what is waiting, else waits for the first byte up to the total limit.
     limits.ReadIntervalTimeout = MAXDWORD;
@@ -45,14 +63,14 @@ class Win32Connection : public SerialConnection {
     limits.ReadTotalTimeoutConstant = timeouts.read_constant_ms;
     limits.WriteTotalTimeoutMultiplier = timeouts.write_per_byte_ms;
     limits.WriteTotalTimeoutConstant = timeouts.write_constant_ms;
-    SetCommTimeouts(handle_, &limits);
+    return Checked(SetCommTimeouts(handle_, &limits));
   }
 
   // Only the named fields change; every other one keeps what the port
   // reported (parity checking, DSR handling, XON/XOFF limits, special
   // characters).
-  void ConfigureLine(int32_t baud) override {
-    ReadLineSettings();
+  LineResult ConfigureLine(int32_t baud) override {
+    if (LineResult read = ReadLineSettings(); !read.ok) return read;
     line_settings_.BaudRate = static_cast<DWORD>(baud);
     line_settings_.fBinary = 1;
     line_settings_.ByteSize = 8;
@@ -64,20 +82,20 @@ class Win32Connection : public SerialConnection {
     line_settings_.fOutxCtsFlow = 0;
     line_settings_.fDtrControl = DTR_CONTROL_ENABLE;
     line_settings_.fRtsControl = RTS_CONTROL_ENABLE;
-    SetCommState(handle_, &line_settings_);
+    return Checked(SetCommState(handle_, &line_settings_));
   }
 
-  void SetBaud(int32_t baud) override {
-    ReadLineSettings();
+  LineResult SetBaud(int32_t baud) override {
+    if (LineResult read = ReadLineSettings(); !read.ok) return read;
     line_settings_.BaudRate = static_cast<DWORD>(baud);
-    SetCommState(handle_, &line_settings_);
+    return Checked(SetCommState(handle_, &line_settings_));
   }
 
-  void RaiseLines() override {
-    ReadLineSettings();
+  LineResult RaiseLines() override {
+    if (LineResult read = ReadLineSettings(); !read.ok) return read;
     line_settings_.fDtrControl = DTR_CONTROL_ENABLE;
     line_settings_.fRtsControl = RTS_CONTROL_ENABLE;
-    SetCommState(handle_, &line_settings_);
+    return Checked(SetCommState(handle_, &line_settings_));
   }
 
   uint32_t WriteSome(const uint8_t* data, uint32_t length) override {
@@ -102,10 +120,10 @@ class Win32Connection : public SerialConnection {
 
  private:
   // Not a cache: every change starts from what the port reports now.
-  void ReadLineSettings() {
+  LineResult ReadLineSettings() {
     line_settings_ = DCB{};
     line_settings_.DCBlength = sizeof(DCB);
-    GetCommState(handle_, &line_settings_);
+    return Checked(GetCommState(handle_, &line_settings_));
   }
 
   HANDLE handle_;
@@ -121,16 +139,7 @@ std::string DevicePath(const std::string& name) {
 
 PortOpenFailure DescribeOpenError(DWORD error) {
   PortOpenFailure failure;
-  std::array<char, kMessageBytes> text{};
-  const DWORD length =
-      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                     text.data(), static_cast<DWORD>(text.size()), nullptr);
-  failure.reason.assign(text.data(), length);
-  while (!failure.reason.empty() &&
-         (failure.reason.back() == '\n' || failure.reason.back() == '\r' ||
-          failure.reason.back() == '.')) {
-    failure.reason.pop_back();
-  }
+  failure.reason = SystemText(error);
   switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
@@ -149,22 +158,12 @@ PortOpenFailure DescribeOpenError(DWORD error) {
 
 class Win32Backend : public SerialBackend {
  public:
-  std::unique_ptr<SerialConnection> Open(const std::string& name) override {
-    Record({});
+  OpenResult Open(const std::string& name) override {
     // Share mode 0: the open fails while any other program holds the port.
     HANDLE handle = CreateFileA(DevicePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-      Record(DescribeOpenError(GetLastError()));
-      return nullptr;
-    }
-    return std::make_unique<Win32Connection>(handle);
-  }
-
-  PortOpenFailure LastOpenFailure() const override {
-    const std::lock_guard<std::mutex> lock(failures_mutex_);
-    const auto found = failures_.find(std::this_thread::get_id());
-    return found == failures_.end() ? PortOpenFailure{} : found->second;
+    if (handle == INVALID_HANDLE_VALUE) return {nullptr, DescribeOpenError(GetLastError())};
+    return {std::make_unique<Win32Connection>(handle), {}};
   }
 
   std::vector<std::string> CandidatePortNames() override {
@@ -172,16 +171,6 @@ class Win32Backend : public SerialBackend {
     for (int n = 1; n <= kHighestPortNumber; ++n) names.push_back("COM" + std::to_string(n));
     return names;
   }
-
- private:
-  // Per thread: several ports may be opened at once, each asking about its own.
-  void Record(PortOpenFailure failure) {
-    const std::lock_guard<std::mutex> lock(failures_mutex_);
-    failures_[std::this_thread::get_id()] = std::move(failure);
-  }
-
-  mutable std::mutex failures_mutex_;
-  std::map<std::thread::id, PortOpenFailure> failures_;
 };
 
 }  // namespace

@@ -6,6 +6,8 @@
 
 namespace r7700 {
 
+constexpr const char* kRefusedSpeedReason = "the PC's UART cannot run at that speed";
+
 // One open port to the simulated instrument. Every call first lets the
 // PC's UART take in what the instrument has finished sending by now.
 class SimConnection : public SerialConnection {
@@ -22,22 +24,28 @@ class SimConnection : public SerialConnection {
 
   bool RequestQueues(uint32_t, uint32_t) override { return true; }
 
-  void Purge() override {
+  LineResult Purge() override {
     backend_.Pump();
     backend_.pc_queue_.clear();
     backend_.instrument_.DiscardStarted(Now());
     ++backend_.purge_count_;
+    return {};
   }
 
-  void SetTimeouts(const PortTimeouts& timeouts) override { backend_.timeouts_ = timeouts; }
-  void ConfigureLine(int32_t baud) override { SetBaud(baud); }
+  LineResult SetTimeouts(const PortTimeouts& timeouts) override {
+    backend_.timeouts_ = timeouts;
+    return {};
+  }
+  LineResult ConfigureLine(int32_t baud) override { return SetBaud(baud); }
 
-  void SetBaud(int32_t baud) override {
+  LineResult SetBaud(int32_t baud) override {
+    if (baud == backend_.refused_baud_) return LineResult::Refused(kRefusedSpeedReason);
     backend_.Pump();  // bytes complete before the change were decoded at the old speed
     backend_.pc_baud_ = baud;
+    return {};
   }
 
-  void RaiseLines() override {}
+  LineResult RaiseLines() override { return {}; }
 
   // A synchronous write: returns when the last byte has left the PC.
   uint32_t WriteSome(const uint8_t* data, uint32_t length) override {
@@ -84,9 +92,10 @@ class SimConnection : public SerialConnection {
 SimBackend::SimBackend(sim::Instrument& instrument, VirtualClock& clock)
     : instrument_(instrument), clock_(clock) {}
 
-std::unique_ptr<SerialConnection> SimBackend::Open(const std::string& name) {
-  if (name != "SIM" || open_) return nullptr;
-  return std::make_unique<SimConnection>(*this);
+OpenResult SimBackend::Open(const std::string& name) {
+  if (name != "SIM") return {nullptr, {PortProblem::kMissing, "no such port", {}}};
+  if (open_) return {nullptr, {PortProblem::kBusy, "in use", {}}};
+  return {std::make_unique<SimConnection>(*this), {}};
 }
 
 std::vector<std::string> SimBackend::CandidatePortNames() {

@@ -24,8 +24,11 @@ class SimBackend : public SerialBackend {
  public:
   SimBackend(sim::Instrument& instrument, VirtualClock& clock);
 
-  std::unique_ptr<SerialConnection> Open(const std::string& name) override;
+  OpenResult Open(const std::string& name) override;
   std::vector<std::string> CandidatePortNames() override;
+
+  // From now on the PC end refuses this speed and keeps the one it had.
+  void RefuseSpeed(int32_t baud) { refused_baud_ = baud; }
 
   const std::vector<uint8_t>& sent() const { return sent_; }          // every byte the PC wrote
   const std::vector<uint8_t>& received() const { return received_; }  // every byte the PC read
@@ -44,6 +47,7 @@ class SimBackend : public SerialBackend {
   bool open_ = false;
   // A port nobody configured runs at 9600 baud.
   int32_t pc_baud_ = 9600;
+  int32_t refused_baud_ = 0;
   int purge_count_ = 0;
   PortTimeouts timeouts_{};
   std::deque<uint8_t> pc_queue_;

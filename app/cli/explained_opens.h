@@ -19,12 +19,11 @@ class ExplainedOpens : public SerialBackend {
   ExplainedOpens(SerialBackend& inner, std::function<void(const std::string&)> listener)
       : inner_(inner), listener_(std::move(listener)) {}
 
-  std::unique_ptr<SerialConnection> Open(const std::string& name) override {
-    std::unique_ptr<SerialConnection> port = inner_.Open(name);
-    if (!port) listener_(OpenFailureLine(name, inner_.LastOpenFailure()));
-    return port;
+  OpenResult Open(const std::string& name) override {
+    OpenResult opened = inner_.Open(name);
+    if (!opened) listener_(OpenFailureLine(name, opened.failure));
+    return opened;
   }
-  PortOpenFailure LastOpenFailure() const override { return inner_.LastOpenFailure(); }
   std::vector<std::string> CandidatePortNames() override { return inner_.CandidatePortNames(); }
 
  private:

@@ -46,20 +46,20 @@ class CableEnd : public SerialConnection {
   bool RequestQueues(uint32_t rx_bytes, uint32_t tx_bytes) override {
     return port_->RequestQueues(rx_bytes, tx_bytes);
   }
-  void Purge() override { port_->Purge(); }
-  void SetTimeouts(const PortTimeouts& timeouts) override {
+  LineResult Purge() override { return port_->Purge(); }
+  LineResult SetTimeouts(const PortTimeouts& timeouts) override {
     timeouts_ = timeouts;
-    port_->SetTimeouts(timeouts);
+    return port_->SetTimeouts(timeouts);
   }
-  void ConfigureLine(int32_t baud) override {
+  LineResult ConfigureLine(int32_t baud) override {
     events_.push_back("line " + std::to_string(baud));
-    port_->ConfigureLine(baud);
+    return port_->ConfigureLine(baud);
   }
-  void SetBaud(int32_t baud) override {
+  LineResult SetBaud(int32_t baud) override {
     events_.push_back("speed " + std::to_string(baud));
-    port_->SetBaud(baud);
+    return port_->SetBaud(baud);
   }
-  void RaiseLines() override { port_->RaiseLines(); }
+  LineResult RaiseLines() override { return port_->RaiseLines(); }
   uint32_t WriteSome(const uint8_t* data, uint32_t length) override {
     if (!plugged_) return length;
     const int64_t start_us = clock_.NowMicros();
@@ -88,10 +88,13 @@ class Cable : public SerialBackend {
  public:
   Cable(SimBackend& sim, VirtualClock& clock) : sim_(sim), clock_(clock) {}
 
-  std::unique_ptr<SerialConnection> Open(const std::string& name) override {
-    std::unique_ptr<SerialConnection> port = sim_.Open(name);
-    if (port == nullptr) return nullptr;
-    return std::make_unique<CableEnd>(std::move(port), plugged, clock_, events, writes);
+  OpenResult Open(const std::string& name) override {
+    OpenResult opened = sim_.Open(name);
+    if (opened) {
+      opened.port =
+          std::make_unique<CableEnd>(std::move(opened.port), plugged, clock_, events, writes);
+    }
+    return opened;
   }
   std::vector<std::string> CandidatePortNames() override { return sim_.CandidatePortNames(); }
 
@@ -174,7 +177,7 @@ struct RunRig {
     return texts;
   }
   // True when nobody holds the port any more.
-  bool PortFree() { return sim_backend.Open("SIM") != nullptr; }
+  bool PortFree() { return sim_backend.Open("SIM").port != nullptr; }
 
   TestFolder folder;
   VirtualClock clock;

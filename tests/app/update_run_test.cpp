@@ -257,7 +257,7 @@ INSTANTIATE_TEST_SUITE_P(Failures, UpdateRunImage, ::testing::ValuesIn(kImageFai
 TEST(UpdateRunPort, BusyPortShowsBothBoxes) {
   RunRig rig;
   rig.window.SetChecked(IDC_DOWNLOAD_LANGUAGES, true);
-  const std::unique_ptr<SerialConnection> other_program = rig.sim_backend.Open("SIM");
+  const std::unique_ptr<SerialConnection> other_program = rig.sim_backend.Open("SIM").port;
   ASSERT_NE(other_program, nullptr);
 
   EXPECT_EQ(rig.Run(), kRunFailed);
@@ -267,6 +267,50 @@ TEST(UpdateRunPort, BusyPortShowsBothBoxes) {
   EXPECT_EQ(rig.window.boxes()[2].caption, "Error!");
   EXPECT_TRUE(rig.sim_backend.sent().empty());
   EXPECT_EQ(rig.Log(), "Preparing languages ...\r\n");
+}
+
+// A speed the PC end refuses stops the run there, saying so: at the opening
+// speed before anything is sent, at the chosen one after the monitor has
+// been told (nothing follows its "baud" command).
+TEST(UpdateRunPort, RefusedSpeedStopsTheRunAndSaysWhy) {
+  struct Case {
+    int32_t refused;
+    std::vector<std::string> boxes;
+    std::vector<std::string> events;
+    std::string sent_ends;  // empty: nothing was sent
+  };
+  const std::string reason = "the PC's UART cannot run at that speed";
+  const std::vector<Case> cases{
+      {19200,
+       {std::string(kVerifyText), "COM port SIM refused 19200 baud: " + reason + " !",
+        "Failed to initialize Interface!"},
+       {"open", "line 19200", "close"},
+       ""},
+      {115200,
+       {std::string(kVerifyText), "COM port SIM refused 115200 baud: " + reason +
+                                      " !\nPlease choose another baudrate and cycle power!"},
+       {"open", "line 19200", "speed 115200", "close"},
+       "\nbaud 115200\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.refused);
+    RunRig rig;
+    rig.window.SetChecked(IDC_DOWNLOAD_LANGUAGES, true);
+    rig.window.ListSelect(IDC_BAUD_LIST, 4);
+    rig.sim_backend.RefuseSpeed(c.refused);
+
+    EXPECT_EQ(rig.Run(), kRunFailed);
+    EXPECT_EQ(rig.BoxTexts(), c.boxes);
+    EXPECT_EQ(rig.window.boxes().back().caption, "Error!");
+    EXPECT_EQ(rig.cable.events, c.events);
+    if (c.sent_ends.empty()) {
+      EXPECT_EQ(rig.Sent(), "");
+    } else {
+      EXPECT_TRUE(rig.Sent().ends_with(c.sent_ends)) << rig.Sent();
+    }
+    EXPECT_EQ(rig.sim_backend.pc_baud(), c.refused == 19200 ? 9600 : 19200);
+    EXPECT_TRUE(rig.PortFree());
+  }
 }
 
 TEST(UpdateRunConnection, DefiniteFailureShowsOnlyItsOwnBox) {

@@ -183,7 +183,7 @@ TEST(PortList, ListsEveryPortWithItsDescriptionAndChoosesOnlyTheOneAdapter) {
       return text;
     };
     std::unique_ptr<SerialConnection> held;
-    if (!c.busy.empty()) held = backend->Open(expand(c.busy));
+    if (!c.busy.empty()) held = backend->Open(expand(c.busy)).port;
     const int other = c.held.empty() ? -1 : open(expand(c.held).c_str(), O_RDWR | O_NOCTTY);
     if (other >= 0) {
       ASSERT_EQ(ioctl(other, TIOCEXCL), 0);
@@ -207,8 +207,9 @@ TEST(PortList, ListsEveryPortWithItsDescriptionAndChoosesOnlyTheOneAdapter) {
 
 // The line a technician reads when the port cannot be opened.
 std::string OpenFailure(SerialBackend& backend, const std::string& name) {
-  if (backend.Open(name)) return "opened";
-  return OpenFailureLine(name, backend.LastOpenFailure());
+  const OpenResult opened = backend.Open(name);
+  if (opened) return "opened";
+  return OpenFailureLine(name, opened.failure);
 }
 
 TEST(PortList, AFailedOpenSaysWhyAndWhatToDo) {
@@ -224,7 +225,7 @@ TEST(PortList, AFailedOpenSaysWhyAndWhatToDo) {
                 ": not a terminal device (name a serial port; r7700-update --list-ports shows "
                 "them)");
   {
-    std::unique_ptr<SerialConnection> held = backend->Open(pty.path());
+    std::unique_ptr<SerialConnection> held = backend->Open(pty.path()).port;
     ASSERT_NE(held, nullptr);
     EXPECT_EQ(OpenFailure(*backend, pty.path()),
               "cannot open " + pty.path() +

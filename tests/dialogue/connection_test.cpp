@@ -136,7 +136,7 @@ TEST(Connection, BatteryPowerStopsBeforeTheWakeUp) {
 class StuckSpeed : public ForwardingConnection {
  public:
   explicit StuckSpeed(SerialConnection& inner) : ForwardingConnection(inner) {}
-  void SetBaud(int32_t) override {}
+  LineResult SetBaud(int32_t) override { return {}; }
 };
 
 TEST(Connection, NoPromptAtTheNewSpeed) {
@@ -234,11 +234,9 @@ TEST_F(ScriptedConnection, EarlyPromptsAfterTheSpeedChangeArePassedOver) {
   line_.respond = [](const std::string& text) {
     return text.starts_with("baud") ? std::string() : std::string("R7700>\r\nR7700>\r\n");
   };
-  PortHandle slot = &line_;
-  EXPECT_EQ(SetMonitorBaud(run_, slot, 19200), 0);
+  EXPECT_EQ(SetMonitorBaud(run_, &line_, 19200), kSpeedChanged);
   EXPECT_EQ(line_.sent(), "baud 19200\n\n\n");
   EXPECT_EQ(line_.baud(), 19200);
-  EXPECT_EQ(slot, &line_);
 }
 
 }  // namespace

@@ -36,11 +36,14 @@ class ScriptedLine : public SerialConnection {
   const std::vector<uint32_t>& write_calls() const { return write_calls_; }
 
   bool RequestQueues(uint32_t, uint32_t) override { return true; }
-  void Purge() override {}
-  void SetTimeouts(const PortTimeouts&) override {}
-  void ConfigureLine(int32_t baud) override { baud_ = baud; }
-  void SetBaud(int32_t baud) override { baud_ = baud; }
-  void RaiseLines() override {}
+  LineResult Purge() override { return {}; }
+  LineResult SetTimeouts(const PortTimeouts&) override { return {}; }
+  LineResult ConfigureLine(int32_t baud) override { return SetBaud(baud); }
+  LineResult SetBaud(int32_t baud) override {
+    baud_ = baud;
+    return {};
+  }
+  LineResult RaiseLines() override { return {}; }
   uint32_t WriteSome(const uint8_t* data, uint32_t length) override {
     write_calls_.push_back(length);
     for (uint32_t i = 0; i < length; ++i) {

@@ -35,7 +35,7 @@ TEST_P(FastPacingTest, SucceedsOnlyWithValidImage) {
   sim::InstrumentConfig config = MonitorConfig({.no_pacing = c.no_pacing});
   config.initial_baud = kFastBaud;
   SimRig rig(config);
-  SetPortBaud(rig.port.get(), kFastBaud);
+  ASSERT_TRUE(SetPortBaud(rig.port.get(), kFastBaud).ok);
   rig.run.policy.instrument_paced = c.fast;
   const std::vector<uint8_t> languages = test::PatternBytes(40000, 9);
   int result = 0;

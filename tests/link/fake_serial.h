@@ -29,6 +29,7 @@ struct FakeWire {
   std::vector<std::string> calls;      // platform operations in order
   uint32_t read_calls = 0;
   bool refuse_queues = false;
+  std::string refused_call;  // the platform call (as logged in calls) that fails
   int closes = 0;
   PortTimeouts timeouts{};
 
@@ -50,16 +51,16 @@ class FakeConnection : public SerialConnection {
     wire_.calls.push_back("queues " + std::to_string(rx_bytes) + " " + std::to_string(tx_bytes));
     return !wire_.refuse_queues;
   }
-  void Purge() override { wire_.calls.push_back("purge"); }
-  void SetTimeouts(const PortTimeouts& timeouts) override {
+  LineResult Purge() override { return Call("purge"); }
+  LineResult SetTimeouts(const PortTimeouts& timeouts) override {
     wire_.timeouts = timeouts;
-    wire_.calls.push_back("timeouts");
+    return Call("timeouts");
   }
-  void ConfigureLine(int32_t baud) override {
-    wire_.calls.push_back("configure " + std::to_string(baud));
+  LineResult ConfigureLine(int32_t baud) override {
+    return Call("configure " + std::to_string(baud));
   }
-  void SetBaud(int32_t baud) override { wire_.calls.push_back("baud " + std::to_string(baud)); }
-  void RaiseLines() override { wire_.calls.push_back("raise"); }
+  LineResult SetBaud(int32_t baud) override { return Call("baud " + std::to_string(baud)); }
+  LineResult RaiseLines() override { return Call("raise"); }
   uint32_t WriteSome(const uint8_t* data, uint32_t length) override {
     wire_.write_pieces.push_back(length);
     uint32_t accepted = length;
@@ -84,6 +85,11 @@ class FakeConnection : public SerialConnection {
   void ClearError() override { wire_.calls.push_back("clear"); }
 
  private:
+  LineResult Call(const std::string& call) {
+    wire_.calls.push_back(call);
+    return call == wire_.refused_call ? LineResult::Refused("Invalid argument") : LineResult{};
+  }
+
   FakeWire& wire_;
 };
 
@@ -100,12 +106,13 @@ class FakeBackend : public SerialBackend {
   std::vector<FakePort> ports;
   std::vector<std::string> opened;  // every open attempt, in order
 
-  std::unique_ptr<SerialConnection> Open(const std::string& name) override {
+  OpenResult Open(const std::string& name) override {
     opened.push_back(name);
     const auto it = std::find_if(ports.begin(), ports.end(),
                                  [&](const FakePort& port) { return port.name == name; });
-    if (it == ports.end() || !it->opens) return nullptr;
-    return std::make_unique<FakeConnection>(wire_);
+    if (it == ports.end()) return {nullptr, {PortProblem::kMissing, "no such port", {}}};
+    if (!it->opens) return {nullptr, {PortProblem::kBusy, "in use", {}}};
+    return {std::make_unique<FakeConnection>(wire_), {}};
   }
   std::vector<std::string> CandidatePortNames() override {
     std::vector<std::string> names;

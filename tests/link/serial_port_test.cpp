@@ -177,9 +177,10 @@ TEST_F(PortSetUpTest, OpenAppliesQueuesPurgeTimeoutsAndLineSettings) {
   EXPECT_EQ(wire_.timeouts.write_per_byte_ms, 20u);
   EXPECT_EQ(wire_.timeouts.write_constant_ms, 1000u);
   EXPECT_TRUE(window_.boxes().empty());
-  EXPECT_TRUE(ClosePort(port));
+  ClosePort(port);
   EXPECT_EQ(wire_.closes, 1);
-  EXPECT_FALSE(ClosePort(port));
+  ClosePort(port);
+  EXPECT_EQ(wire_.closes, 1);
 }
 
 TEST_F(PortSetUpTest, PortThatCannotBeOpenedShowsMessage104) {
@@ -208,9 +209,56 @@ TEST_F(PortSetUpTest, SpeedChangeAndLineRaisePurgeAfterwards) {
   OwnedPort port = OpenPort(backend_, window_, "COM1", 19200);
   ASSERT_NE(port, nullptr);
   wire_.calls.clear();
-  EXPECT_EQ(SetPortBaud(port.get(), 115200), port.get());
-  EXPECT_EQ(RaisePortLines(port.get()), port.get());
+  EXPECT_TRUE(SetPortBaud(port.get(), 115200).ok);
+  EXPECT_TRUE(RaisePortLines(port.get()).ok);
   EXPECT_THAT(wire_.calls, ElementsAre("baud 115200", "purge", "raise", "purge"));
+}
+
+// A setting the port refuses ends the open: the port is closed again and a
+// run error names the port, what was refused and the system's reason.
+TEST_F(PortSetUpTest, RefusedSettingClosesThePortAndSaysWhy) {
+  struct Case {
+    std::string refused;
+    std::vector<std::string> calls;
+    std::string text;
+  };
+  const std::vector<Case> cases{
+      {"purge",
+       {"queues 11000 11000", "purge"},
+       "COM port COM1 refused its settings: Invalid argument !"},
+      {"timeouts",
+       {"queues 11000 11000", "purge", "timeouts"},
+       "COM port COM1 refused its settings: Invalid argument !"},
+      {"configure 19200",
+       {"queues 11000 11000", "purge", "timeouts", "configure 19200"},
+       "COM port COM1 refused 19200 baud: Invalid argument !"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.refused);
+    FakeWire wire;
+    FakeBackend backend(wire);
+    MemoryWindow window;
+    backend.ports = {{"COM1"}};
+    wire.refused_call = c.refused;
+    EXPECT_EQ(OpenPort(backend, window, "COM1", 19200), nullptr);
+    EXPECT_EQ(wire.calls, c.calls);
+    EXPECT_EQ(wire.closes, 1);
+    ASSERT_EQ(window.boxes().size(), 1u);
+    EXPECT_EQ(window.boxes()[0].text, c.text);
+    EXPECT_EQ(window.boxes()[0].caption, "Error!");
+  }
+}
+
+TEST_F(PortSetUpTest, RefusedSpeedIsNotPurgedAndSaysWhy) {
+  backend_.ports = {{"COM1"}};
+  OwnedPort port = OpenPort(backend_, window_, "COM1", 19200);
+  ASSERT_NE(port, nullptr);
+  wire_.calls.clear();
+  wire_.refused_call = "baud 115200";
+  const LineResult result = SetPortBaud(port.get(), 115200);
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.reason, "Invalid argument");
+  EXPECT_THAT(wire_.calls, ElementsAre("baud 115200"));
 }
 
 TEST_F(PortSetUpTest, NoFreePortShowsMessage101) {

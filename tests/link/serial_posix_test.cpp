@@ -141,15 +141,17 @@ TEST_F(PosixSerialTest, LineSettingsAreRaw8N1WithoutFlowControl) {
 // On Linux the master end reports the slave's termios, so a speed change
 // made through the port is visible where the instrument sits.
 TEST_F(PosixSerialTest, SpeedChangeIsVisibleOnTheMasterEnd) {
-  SetPortBaud(port_.get(), 115200);
+  ASSERT_TRUE(SetPortBaud(port_.get(), 115200).ok);
   termios settings = pty_.MasterSettings();
   EXPECT_EQ(cfgetospeed(&settings), static_cast<speed_t>(B115200));
   EXPECT_EQ(cfgetispeed(&settings), static_cast<speed_t>(B115200));
-  SetPortBaud(port_.get(), 9600);
+  ASSERT_TRUE(SetPortBaud(port_.get(), 9600).ok);
   settings = pty_.MasterSettings();
   EXPECT_EQ(cfgetospeed(&settings), static_cast<speed_t>(B9600));
-  // A rate outside the baud list leaves the speed as it was.
-  SetPortBaud(port_.get(), 12345);
+  // A rate outside the baud list is refused and leaves the speed as it was.
+  const LineResult refused = SetPortBaud(port_.get(), 12345);
+  EXPECT_FALSE(refused.ok);
+  EXPECT_EQ(refused.reason, "Invalid argument");
   settings = pty_.MasterSettings();
   EXPECT_EQ(cfgetospeed(&settings), static_cast<speed_t>(B9600));
 
@@ -170,7 +172,7 @@ TEST_F(PosixSerialTest, SpeedChangeDiscardsWhatArrivedBefore) {
   pty_.Send("stale\n");
   pollfd watch{watcher, POLLIN, 0};
   ASSERT_EQ(poll(&watch, 1, 5000), 1);
-  SetPortBaud(port_.get(), 38400);
+  ASSERT_TRUE(SetPortBaud(port_.get(), 38400).ok);
   uint8_t byte = 0;
   EXPECT_EQ(ReadPortBytes(port_.get(), &byte, 1), 0u);
   close(watcher);
@@ -178,7 +180,7 @@ TEST_F(PosixSerialTest, SpeedChangeDiscardsWhatArrivedBefore) {
 
 TEST_F(PosixSerialTest, RaisingLinesOnAPtyIsNotAnError) {
   pty_.Send("after\n");
-  RaisePortLines(port_.get());  // purges: the line is gone, the port still works
+  ASSERT_TRUE(RaisePortLines(port_.get()).ok);  // purges: the line is gone, the port still works
   pty_.Send("next\n");
   char buffer[200];
   EXPECT_EQ(ReadPortLine(port_.get(), buffer, sizeof buffer), 4);
@@ -186,13 +188,13 @@ TEST_F(PosixSerialTest, RaisingLinesOnAPtyIsNotAnError) {
 }
 
 TEST_F(PosixSerialTest, ASecondOpenIsRefusedUntilThePortIsClosed) {
-  EXPECT_EQ(backend_->Open(pty_.slave_name()), nullptr);
+  EXPECT_EQ(backend_->Open(pty_.slave_name()).port, nullptr);
   EXPECT_EQ(OpenPort(*backend_, window_, pty_.slave_name(), 19200), nullptr);
   ASSERT_EQ(window_.boxes().size(), 1u);
   EXPECT_EQ(window_.boxes()[0].text,
             "Cannot open COM port " + pty_.slave_name() + " !\nError nr.: 104");
-  EXPECT_TRUE(ClosePort(port_));
-  EXPECT_NE(backend_->Open(pty_.slave_name()), nullptr);
+  ClosePort(port_);
+  EXPECT_NE(backend_->Open(pty_.slave_name()).port, nullptr);
 }
 
 // Another program holding the port with TIOCEXCL alone, no lock: busy even
@@ -206,8 +208,8 @@ TEST(PosixSerialBackend, APortHeldExclusivelyElsewhereIsBusyAndKeepsItsFlag) {
   ASSERT_EQ(ioctl(other, TIOCEXCL), 0);
   auto backend = MakePlatformSerialBackend(kTestTimeScale);
   MemoryWindow window;
+  EXPECT_EQ(backend->Open(pty.slave_name()).failure.problem, PortProblem::kBusy);
   EXPECT_EQ(OpenPort(*backend, window, pty.slave_name(), 115200), nullptr);
-  EXPECT_EQ(backend->LastOpenFailure().problem, PortProblem::kBusy);
   ASSERT_EQ(window.boxes().size(), 1u);
   EXPECT_EQ(window.boxes()[0].text,
             "Cannot open COM port " + pty.slave_name() + " !\nError nr.: 104");
@@ -237,8 +239,8 @@ TEST(PosixSerialBackend, WriteThatNobodyReadsEnds) {
 
 TEST(PosixSerialBackend, OnlyTerminalsOpen) {
   auto backend = MakePlatformSerialBackend(kTestTimeScale);
-  EXPECT_EQ(backend->Open("/dev/null"), nullptr);
-  EXPECT_EQ(backend->Open("/dev/ttyNoSuchPort7"), nullptr);
+  EXPECT_EQ(backend->Open("/dev/null").port, nullptr);
+  EXPECT_EQ(backend->Open("/dev/ttyNoSuchPort7").port, nullptr);
 }
 
 TEST(PosixSerialBackend, CandidatesAreSerialDevicesInNumericOrder) {

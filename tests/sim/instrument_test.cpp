@@ -102,12 +102,12 @@ TEST(SimMonitor, BaudChangesTheSpeedAfterItsReply) {
   EXPECT_EQ(garbage.size(), kPrompt.size());
   for (char c : garbage) EXPECT_GE(static_cast<uint8_t>(c), 0x80);
   EXPECT_EQ(rig.instrument.baud(), 115200);
-  SetPortBaud(rig.port.get(), 115200);
+  ASSERT_TRUE(SetPortBaud(rig.port.get(), 115200).ok);
   EXPECT_EQ(rig.Ask("\n"), kPrompt);
   EXPECT_EQ(rig.Ask("baud 12345\n"), "Error: unsupported baud rate\r\nR7700>\r\n");
   EXPECT_EQ(rig.instrument.baud(), 115200);
   EXPECT_EQ(rig.Ask("baud 19200\n", "\r\n"), "Baud rate 19200\r\n");
-  SetPortBaud(rig.port.get(), 19200);
+  ASSERT_TRUE(SetPortBaud(rig.port.get(), 19200).ok);
   EXPECT_EQ(rig.Ask("\n"), kPrompt);
 }
 

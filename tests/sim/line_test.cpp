@@ -13,11 +13,11 @@ namespace {
 
 TEST(SimLine, AtAnotherSpeedNothingIsAnsweredAndWhatIsHeardIsGarbage) {
   SimRig rig;
-  SetPortBaud(rig.port.get(), 9600);
+  ASSERT_TRUE(SetPortBaud(rig.port.get(), 9600).ok);
   EXPECT_EQ(rig.Ask("*idn?\n", "\r\n"), "");
   EXPECT_TRUE(rig.backend.received().empty());
   EXPECT_TRUE(rig.instrument.commands().empty());
-  SetPortBaud(rig.port.get(), 19200);
+  ASSERT_TRUE(SetPortBaud(rig.port.get(), 19200).ok);
   // The garbage heard before is the start of the next line.
   EXPECT_EQ(rig.Ask("*idn?\n", "\r\n"), "ERROR<END>\r\n");
   EXPECT_EQ(rig.Ask("*idn?\n", "<END>\r\n"), "VQ R7700C Reflectometer, firmware 4.20\r\n<END>\r\n");
@@ -47,7 +47,7 @@ TEST(SimLine, PurgeLosesWhatArrivedButNotWhatIsStillToCome) {
   rig.Send("\n");
   rig.clock.Sleep(100);
   rig.Send("erase 3b00000 100000 10000\n");
-  rig.port->Purge();  // the nudge's prompt is gone, the erase's is still to come
+  ASSERT_TRUE(rig.port->Purge().ok);  // the nudge's prompt is gone, the erase's is still to come
   EXPECT_EQ(rig.backend.purge_count(), 1);
   EXPECT_EQ(rig.ReadUntil(kPrompt, 16000), kPrompt);
   EXPECT_EQ(rig.ReadFor(1000), "");
@@ -56,14 +56,14 @@ TEST(SimLine, PurgeLosesWhatArrivedButNotWhatIsStillToCome) {
 TEST(SimLine, OnePortAtATimeAndNothingReceivedWhileClosed) {
   SimRig rig(InMonitor());
   EXPECT_EQ(rig.backend.CandidatePortNames(), (std::vector<std::string>{"SIM"}));
-  EXPECT_EQ(rig.backend.Open("SIM"), nullptr);
-  EXPECT_EQ(rig.backend.Open("COM1"), nullptr);
+  EXPECT_EQ(rig.backend.Open("SIM").port, nullptr);
+  EXPECT_EQ(rig.backend.Open("COM1").port, nullptr);
   rig.Send("ver\n");
   rig.port.reset();
   rig.clock.Sleep(1000);
-  rig.port = rig.backend.Open("SIM");
+  rig.port = rig.backend.Open("SIM").port;
   ASSERT_NE(rig.port, nullptr);
-  rig.port->SetTimeouts(kPortTimeouts);
+  ASSERT_TRUE(rig.port->SetTimeouts(kPortTimeouts).ok);
   EXPECT_EQ(rig.ReadFor(1000), "");
   EXPECT_EQ(rig.Ask("\n"), kPrompt);
   EXPECT_EQ(std::string(rig.backend.sent().begin(), rig.backend.sent().end()), "ver\n\n");

@@ -119,11 +119,11 @@ TEST(SimPty, ServesAWholeSessionAcrossReopeningAndASpeedChange) {
   EXPECT_EQ(sim.slave, target);
 
   auto backend = MakePlatformSerialBackend(kTimeScale);
-  ASSERT_NE(backend->Open(link), nullptr);  // probed and closed again
-  auto port = backend->Open(link);
+  ASSERT_NE(backend->Open(link).port, nullptr);  // probed and closed again
+  auto port = backend->Open(link).port;
   ASSERT_NE(port, nullptr);
-  port->SetTimeouts(kPortTimeouts);
-  port->ConfigureLine(19200);
+  ASSERT_TRUE(port->SetTimeouts(kPortTimeouts).ok);
+  ASSERT_TRUE(port->ConfigureLine(19200).ok);
   Say(port.get(), "*idn?\n");
   EXPECT_EQ(NextLine(port.get()), "VQ R7700C Reflectometer, firmware 4.20");
   EXPECT_EQ(NextLine(port.get()), "<END>");
@@ -135,7 +135,7 @@ TEST(SimPty, ServesAWholeSessionAcrossReopeningAndASpeedChange) {
   // As the tool does: a second for the instrument to switch, then the PC end.
   RealClock clock(kTimeScale);
   clock.Sleep(1000);
-  SetPortBaud(port.get(), 115200);
+  ASSERT_TRUE(SetPortBaud(port.get(), 115200).ok);
   clock.Sleep(1000);
   Say(port.get(), "\n");
   EXPECT_EQ(LineBeginning(port.get(), "R7700"), "R7700>");
@@ -160,10 +160,10 @@ TEST(SimPty, StopsOnSigtermAndStillWritesItsState) {
   std::remove(state.c_str());
   SimProcess sim({"--in-monitor", "--time-scale", "0.1", "--state", state});
   auto backend = MakePlatformSerialBackend(kTimeScale);
-  auto port = backend->Open(sim.slave);
+  auto port = backend->Open(sim.slave).port;
   ASSERT_NE(port, nullptr);
-  port->SetTimeouts(kPortTimeouts);
-  port->ConfigureLine(19200);
+  ASSERT_TRUE(port->SetTimeouts(kPortTimeouts).ok);
+  ASSERT_TRUE(port->ConfigureLine(19200).ok);
   Say(port.get(), "enh\n");
   EXPECT_EQ(NextLine(port.get()), "R7700>");
   kill(sim.pid, SIGTERM);

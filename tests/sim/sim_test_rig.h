@@ -43,9 +43,9 @@ inline std::vector<uint8_t> TestPattern(size_t length) {
 
 struct SimRig {
   explicit SimRig(const sim::InstrumentConfig& config = {})
-      : instrument(config), backend(instrument, clock), port(backend.Open("SIM")) {
-    port->SetTimeouts(kPortTimeouts);
-    port->ConfigureLine(config.initial_baud);
+      : instrument(config), backend(instrument, clock), port(backend.Open("SIM").port) {
+    EXPECT_TRUE(port->SetTimeouts(kPortTimeouts).ok);
+    EXPECT_TRUE(port->ConfigureLine(config.initial_baud).ok);
   }
 
   void Send(std::string_view bytes) { WritePort(port.get(), bytes.data(), bytes.size()); }

@@ -130,7 +130,6 @@ constexpr std::array<OptionFlag, 8> kOptionFlags{{
 constexpr std::array<std::string_view, 7> kValuedOptions{
     "--port", "--baud", "--home", "--lang", "--boot-from", "--log-dir", "--log"};
 constexpr std::array<std::string_view, 4> kModeSwitches{"--info", "--verify", "--json", "--trace"};
-constexpr size_t kLinkSpeeds = 5;  // the table's entries before its end marker
 
 class Parser {
  public:
@@ -227,9 +226,8 @@ class Parser {
   bool Baud(const std::string& value) {
     int32_t rate = 0;
     const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), rate);
-    const auto last = BaudRateTable.begin() + kLinkSpeeds;
     if (error != std::errc() || end != value.data() + value.size() ||
-        std::find(BaudRateTable.begin(), last, rate) == last) {
+        std::find(BaudRateTable.begin(), BaudRateTable.end(), rate) == BaudRateTable.end()) {
       return Fail("--baud " + value + ": use 9600, 19200, 38400, 57600 or 115200");
     }
     options_.baud = rate;

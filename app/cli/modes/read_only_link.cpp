@@ -21,8 +21,8 @@ ReadOnlyLink::ReadOnlyLink(Session& session)
 
 bool ReadOnlyLink::Connect() {
   WindowSurface& window = session_.window();
-  port_ = OpenRunPort(session_.services().serial, window,
-                      SelectedPortName(session_.app().ports, window));
+  run_.port_name = SelectedPortName(session_.app().ports, window);
+  port_ = OpenRunPort(session_.services().serial, window, run_.port_name);
   if (port_ == nullptr) return false;
   return ConnectWithRetry(run_, port_.get(), SelectedBaud(window), ReachMonitor) == kRunSucceeded;
 }

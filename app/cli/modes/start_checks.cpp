@@ -71,8 +71,9 @@ std::string InputsProblem(const AppState& app, WindowSurface& window) {
 }
 
 std::string PortProblem(SerialBackend& backend, const std::string& port) {
-  if (backend.Open(port)) return {};
-  return OpenFailureLine(port, backend.LastOpenFailure());
+  const OpenResult opened = backend.Open(port);
+  if (opened) return {};
+  return OpenFailureLine(port, opened.failure);
 }
 
 std::string LogFolderProblem(const std::string& folder) {

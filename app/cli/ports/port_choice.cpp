@@ -71,7 +71,7 @@ size_t CountUsb(const std::vector<SerialPortInfo>& ports) {
 void ProbePorts(SerialBackend& backend, std::vector<SerialPortInfo>& ports) {
   for (SerialPortInfo& port : ports) {
     // Closed again at once; no setting is applied.
-    port.state = backend.Open(port.name) ? PortOpenFailure{} : backend.LastOpenFailure();
+    port.state = backend.Open(port.name).failure;
   }
 }
 

@@ -108,10 +108,10 @@ class TracedConnection : public ForwardingConnection {
 
 }  // namespace
 
-std::unique_ptr<SerialConnection> TracedSerialBackend::Open(const std::string& name) {
-  std::unique_ptr<SerialConnection> connection = inner_.Open(name);
-  if (connection == nullptr) return nullptr;
-  return std::make_unique<TracedConnection>(std::move(connection), events_);
+OpenResult TracedSerialBackend::Open(const std::string& name) {
+  OpenResult opened = inner_.Open(name);
+  if (opened) opened.port = std::make_unique<TracedConnection>(std::move(opened.port), events_);
+  return opened;
 }
 
 }  // namespace r7700::cli

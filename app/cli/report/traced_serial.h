@@ -22,7 +22,7 @@ class TracedSerialBackend : public SerialBackend {
  public:
   TracedSerialBackend(SerialBackend& inner, RunEvents& events) : inner_(inner), events_(events) {}
 
-  std::unique_ptr<SerialConnection> Open(const std::string& name) override;
+  OpenResult Open(const std::string& name) override;
   std::vector<std::string> CandidatePortNames() override { return inner_.CandidatePortNames(); }
 
  private:
