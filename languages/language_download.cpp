@@ -6,6 +6,7 @@
 #include "dialogue/command_link.h"
 #include "download/flash_programming.h"
 #include "download/instrument_pacing.h"
+#include "download/sector_repair.h"
 #include "languages/language_rewrite.h"
 #include "link/checksum.h"
 #include "link/status_log.h"
@@ -15,6 +16,7 @@ namespace {
 
 struct LanguageTransfer {
   bool ok = true;
+  bool damaged = false;  // failed on a wrong acknowledgement
   uint32_t checksum = 0;
   uint32_t sent_bytes = 0;
 };
@@ -46,6 +48,7 @@ LanguageTransfer TransferImage(RunContext& run, PortHandle port, ImageFile& imag
     if (ack != expected) {
       LogLine(run.window, "Transmission error!");
       result.ok = false;
+      result.damaged = true;
       return result;
     }
     // The monitor's checksum stops one byte short of the area's end, so the
@@ -111,41 +114,40 @@ ChecksumReply ConfirmAreaChecksum(RunContext& run, PortHandle port, const FlashS
   return ChecksumReply::kMissing;
 }
 
-}  // namespace
+enum class LanguageAttempt {
+  kLoaded,
+  kDamaged,            // the checksum or the marker differ; the monitor is in charge
+  kDamagedInTransfer,  // a block was acknowledged wrongly; the downloader still runs
+  kFailed,
+};
 
-int DownloadLanguageImage(RunContext& run, PortHandle port) {
+// One complete (or, with rewrite, partial) download of the area.
+LanguageAttempt AttemptLanguageDownload(RunContext& run, PortHandle port, const LanguageMap& map,
+                                        const SectorRewrite* rewrite) {
   ImageFile image(run.language_image_path);
-  if (!image.is_open()) {
-    LogLine(run.window, "File %s not found!\n", run.language_image_path.c_str());
-    return -1;
-  }
-  const LanguageMap map = LayoutFor(run.options).languages;
-
-  std::optional<SectorRewrite> rewrite;
-  if (run.policy.skip_unchanged) {
-    rewrite = PlanLanguageRewrite(run, port, map);
-    if (rewrite && rewrite->plan.unchanged) return 0;
-  }
-
   LogLine(run.window, "Erasing languages ...\n");
-  if (!ClearImageMarker(run, port, map.marker, kLanguageMarkerExtraPauseMs)) return -1;
+  if (!ClearImageMarker(run, port, map.marker, kLanguageMarkerExtraPauseMs)) {
+    return LanguageAttempt::kFailed;
+  }
   SetProgressCaption(run.window, "Erasing ...");
-  if (rewrite) {
-    if (!EraseSectors(run, port, *rewrite, kLanguageEraseTicks)) return -1;
+  if (rewrite != nullptr) {
+    if (!EraseSectors(run, port, *rewrite, kLanguageEraseTicks)) return LanguageAttempt::kFailed;
   } else {
     SendErase(run, port, map.area.base, map.area.bytes);
-    if (!WaitOutErase(run, port, kLanguageEraseTicks)) return -1;
+    if (!WaitOutErase(run, port, kLanguageEraseTicks)) return LanguageAttempt::kFailed;
   }
   LogLine(run.window, "Erased !\n");
 
   ReplyLine last;
   if (!StartDownloader(run, port, last)) {
     LogLine(run.window, "Cannot initialize download!\n");
-    return -1;
+    return LanguageAttempt::kFailed;
   }
-  const LanguageTransfer transfer =
-      rewrite ? TransferSectors(run, port, *rewrite) : TransferImage(run, port, image, map);
-  if (!transfer.ok) return -1;
+  const LanguageTransfer transfer = rewrite != nullptr ? TransferSectors(run, port, *rewrite)
+                                                       : TransferImage(run, port, image, map);
+  if (!transfer.ok) {
+    return transfer.damaged ? LanguageAttempt::kDamagedInTransfer : LanguageAttempt::kFailed;
+  }
 
   EndTransfer(run, port);
   LogLine(run.window, "Transferred %ld Bytes\n", static_cast<long>(transfer.sent_bytes));
@@ -153,7 +155,7 @@ int DownloadLanguageImage(RunContext& run, PortHandle port) {
   int reads = 0;
   const ChecksumReply reply =
       ConfirmAreaChecksum(run, port, map.checksum, transfer.checksum, reads);
-  if (reply == ChecksumReply::kWrong) return -1;
+  if (reply == ChecksumReply::kWrong) return LanguageAttempt::kDamaged;
   // The prompt waits go on counting the checksum's reads while they stay
   // below 6; every miss is nudged.
   AwaitPromptNudging(port, run.clock, {kLanguageSettleReads - reads, 0});
@@ -166,7 +168,37 @@ int DownloadLanguageImage(RunContext& run, PortHandle port) {
     LogLine(run.window, "Checksum not received!\n");
   }
   LogLine(run.window, "Language download complete!\n");
-  return marked ? 0 : -1;
+  if (marked) return LanguageAttempt::kLoaded;
+  return reply == ChecksumReply::kConfirmed ? LanguageAttempt::kDamaged : LanguageAttempt::kFailed;
+}
+
+}  // namespace
+
+int DownloadLanguageImage(RunContext& run, PortHandle port) {
+  if (!ImageFile(run.language_image_path).is_open()) {
+    LogLine(run.window, "File %s not found!\n", run.language_image_path.c_str());
+    return -1;
+  }
+  const LanguageMap map = LayoutFor(run.options).languages;
+
+  std::optional<SectorRewrite> rewrite;
+  if (run.policy.skip_unchanged) {
+    rewrite = PlanLanguageRewrite(run, port, map);
+    if (rewrite && rewrite->plan.unchanged) return 0;
+  }
+  // The language image is small: a damaged attempt is repaired by writing
+  // the whole area again, within the same bound of rounds as the firmware.
+  LanguageAttempt attempt = AttemptLanguageDownload(run, port, map, rewrite ? &*rewrite : nullptr);
+  for (int round = 1; run.policy.repair && round <= kMaxRepairRounds; ++round) {
+    if (attempt == LanguageAttempt::kDamagedInTransfer) {
+      EndTransfer(run, port);
+    } else if (attempt != LanguageAttempt::kDamaged) {
+      break;
+    }
+    LogLine(run.window, "Repair %d: writing the language area again\n", round);
+    attempt = AttemptLanguageDownload(run, port, map, nullptr);
+  }
+  return attempt == LanguageAttempt::kLoaded ? 0 : -1;
 }
 
 }  // namespace r7700

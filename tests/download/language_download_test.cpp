@@ -142,6 +142,24 @@ TEST(LanguageDownloadFailures, WrongAcknowledgementStopsTransfer) {
   EXPECT_EQ(rig.instrument.Read(0x3B00000, 4), std::vector<uint8_t>(4, 0xFF));
 }
 
+// With repair the damaged attempt is ended and the whole area written
+// again; the second attempt's blocks are acknowledged right.
+TEST(LanguageDownloadFailures, WrongAcknowledgementIsRepairedByWritingTheAreaAgain) {
+  SimRig rig(MonitorConfig({.wrong_ack_on_block = 2}));
+  rig.run.policy.repair = true;
+  const std::vector<uint8_t> image = test::PatternBytes(6520, 1);
+  EXPECT_EQ(DownloadLanguageImage(Prepared(rig, image).run, rig.port.get()), 0) << rig.Log();
+  const std::vector<std::string> lines = CommandLines(rig.Wire());
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "erase 3b00000 100000 10000"), 2);
+  EXPECT_EQ(LoadBlocks(rig.Wire()).size(), 3u + 7u);
+  EXPECT_NE(rig.Log().find("Transmission error!Repair 1: writing the language area again\r\n"
+                           "Erasing languages ...\r\n"),
+            std::string::npos)
+      << rig.Log();
+  EXPECT_EQ(rig.instrument.Read(0x3B00004, 6520), image);
+  EXPECT_TRUE(rig.instrument.MakeReport().languages_valid);
+}
+
 TEST(LanguageDownloadFailures, WrongChecksumWritesNoMarker) {
   SimRig rig(MonitorConfig({.wrong_checksum = true}));
   EXPECT_EQ(DownloadLanguageImage(Prepared(rig, test::PatternBytes(2000, 1)).run, rig.port.get()),
