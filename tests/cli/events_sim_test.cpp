@@ -55,10 +55,11 @@ const std::vector<EventCase> kEventCases{
      "written",
      "success, exit 0, 0:0., firmware untouched \\(as before this run\\); languages valid "
      "\\(written by this run\\)"},
-    // Block 0 is the test load into RAM, block 1 the first of the languages.
+    // Block 0 is the test load into RAM, block 1 the first of the languages;
+    // without repair the one wrong acknowledgement fails the run.
     {"WrongAck",
      {"--wrong-ack-on-block", "1"},
-     {"--no-firmware", "--yes"},
+     {"--no-firmware", "--no-repair", "--yes"},
      2,
      "failed",
      "failed, exit 2, 0:0., firmware untouched \\(as before this run\\); languages not valid "
