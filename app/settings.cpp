@@ -1,6 +1,7 @@
 #include "app/settings.h"
 
 #include "app/resources/resource.h"
+#include "link/dialog_observer.h"
 #include "link/error_report.h"
 #include "link/status_log.h"
 
@@ -70,7 +71,8 @@ int LoadSettings(WindowSurface& window, ProfileStore& store, const DataPaths& pa
   } else if (store.FileExists(ProgramFilePath(paths, kRestrictedSettingsFile))) {
     settings.mode = SettingsMode::kRestricted;
   } else {
-    ShowNumberedMessage(window, IDS_INI_MISSING, IDS_CAPTION_ERROR, BoxIcon::kError,
+    DialogObserver observer(window);
+    ShowNumberedMessage(observer, IDS_INI_MISSING, IDS_CAPTION_ERROR, BoxIcon::kError,
                         std::string(kRestrictedSettingsFile).c_str(), kMsgIniMissing);
     return kMsgIniMissing;
   }
@@ -87,7 +89,8 @@ int LoadSettings(WindowSurface& window, ProfileStore& store, const DataPaths& pa
     } else if (text == kAccessCode) {
       settings.write_back = true;
     } else {
-      ShowNumberedMessage(window, IDS_LANGUAGE_MISSING, IDS_CAPTION_WARNING, BoxIcon::kWarning,
+      DialogObserver observer(window);
+      ShowNumberedMessage(observer, IDS_LANGUAGE_MISSING, IDS_CAPTION_WARNING, BoxIcon::kWarning,
                           text.c_str(), file_name.c_str(), kMsgLanguageMissing);
     }
   }
@@ -126,7 +129,10 @@ bool SaveSettings(WindowSurface& window, ProfileStore& store, const DataPaths& p
     settings.option_text[kOptionDownloadTo] = boot;
     written &= store.WriteString(path, kProductSection, kDownloadToKey, boot);
   }
-  if (!written) LogLine(window, "Cannot write the settings file %s !\n", path.c_str());
+  if (!written) {
+    DialogObserver observer(window);
+    LogLine(observer, "Cannot write the settings file %s !\n", path.c_str());
+  }
   return written;
 }
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <array>
 
-#include "app/resources/resource.h"
 #include "dialogue/connection.h"
 #include "download/firmware_download.h"
 #include "languages/language_download.h"
+#include "link/dialog_observer.h"
 #include "link/error_report.h"
 #include "link/serial_port.h"
 #include "link/status_log.h"
@@ -36,16 +36,16 @@ constexpr std::string_view kNothingChosenText =
 
 // Every input the run will use is checked before the port is opened, so a
 // bad file never costs the instrument its firmware.
-int CheckInputs(WindowSurface& window, const std::string& firmware_path) {
-  const bool firmware = window.IsChecked(IDC_DOWNLOAD_FIRMWARE);
-  if (!firmware && !window.IsChecked(IDC_DOWNLOAD_LANGUAGES)) {
-    ShowRunError(window, kNothingChosenText);
+int CheckInputs(const UpdateRequest& request, RunObserver& observer,
+                const std::string& firmware_path) {
+  if (!request.download_firmware && !request.download_languages) {
+    ShowRunError(observer, kNothingChosenText);
     return kRunFailed;
   }
-  if (firmware) {
+  if (request.download_firmware) {
     const std::string problem = FirmwareImageProblem(firmware_path);
     if (!problem.empty()) {
-      ShowRunError(window, problem);
+      ShowRunError(observer, problem);
       return kRunFailed;
     }
   }
@@ -55,38 +55,37 @@ int CheckInputs(WindowSurface& window, const std::string& firmware_path) {
 // Built before the port is opened and whether or not the languages are to
 // be downloaded, so a choice that cannot fit stops the run before the
 // instrument is touched.
-int BuildLanguageImage(AppState& app, WindowSurface& window) {
-  LogLine(window, "Preparing languages ...\n");
-  if (BeginLanguageImage(app.image_builder, app.catalogue, app.paths, window) < 0) {
-    ShowRunError(window, kImageNotStartedText);
+int BuildLanguageImage(AppState& app, const SelectedLanguages& languages, RunObserver& observer) {
+  LogLine(observer, "Preparing languages ...\n");
+  if (BeginLanguageImage(app.image_builder, app.catalogue, app.paths, observer) < 0) {
+    ShowRunError(observer, kImageNotStartedText);
     return kRunFailed;
   }
-  for (const int32_t row : app.selected) {
+  for (const int32_t row : languages) {
     if (row == 0) continue;
-    if (AddLanguageToImage(app.image_builder, app.catalogue, app.paths, window,
+    if (AddLanguageToImage(app.image_builder, app.catalogue, app.paths, observer,
                            LanguageName(app.choices, row)) < 0) {
-      ShowRunError(window, kLanguageNotAddedText);
+      ShowRunError(observer, kLanguageNotAddedText);
       return kRunFailed;
     }
   }
-  if (FinishLanguageImage(app.image_builder, app.paths, window) != 0) {
-    ShowRunError(window, kImageTooLargeText);
+  if (FinishLanguageImage(app.image_builder, app.paths, observer) != 0) {
+    ShowRunError(observer, kImageTooLargeText);
     return kRunFailed;
   }
   return kRunSucceeded;
 }
 
-// The boxes are read only now: they are disabled during the run, so they
-// still hold what they held at Start.
-int RunDownload(RunContext& run, PortHandle port, int box, int (*download)(RunContext&, PortHandle),
-                StageOutcome* outcome) {
-  if (!run.window.IsChecked(box)) {
+int RunDownload(RunContext& run, PortHandle port, bool chosen,
+                int (*download)(RunContext&, PortHandle), StageOutcome* outcome) {
+  if (!chosen) {
     *outcome = StageOutcome::kNotChosen;
     return kRunSucceeded;
   }
   if (download(run, port) < 0) {
     *outcome = StageOutcome::kFailed;
-    ShowRunError(run.window, kDownloadFailedText);
+    // An interrupted download failed because it was stopped: nothing to say.
+    if (!run.Cancelled()) ShowRunError(run.observer, kDownloadFailedText);
     return kRunFailed;
   }
   *outcome = StageOutcome::kDone;
@@ -94,15 +93,18 @@ int RunDownload(RunContext& run, PortHandle port, int box, int (*download)(RunCo
 }
 
 // Everything that happens on the open port.
-int ConnectAndUpdate(RunContext& run, PortHandle port, int32_t baud, PortRunReport& report) {
-  if (ConnectWithRetry(run, port, baud, EstablishConnection) != kRunSucceeded) return kRunFailed;
+int ConnectAndUpdate(RunContext& run, PortHandle port, const UpdateRequest& request,
+                     PortRunReport& report) {
+  if (ConnectWithRetry(run, port, request.baud, EstablishConnection) != kRunSucceeded) {
+    return kRunFailed;
+  }
   report.connected = true;
-  if (RunDownload(run, port, IDC_DOWNLOAD_FIRMWARE, DownloadFirmwareImage, &report.firmware) !=
+  if (RunDownload(run, port, request.download_firmware, DownloadFirmwareImage, &report.firmware) !=
       kRunSucceeded) {
     return kRunFailed;
   }
-  if (RunDownload(run, port, IDC_DOWNLOAD_LANGUAGES, DownloadLanguageImage, &report.languages) !=
-      kRunSucceeded) {
+  if (RunDownload(run, port, request.download_languages, DownloadLanguageImage,
+                  &report.languages) != kRunSucceeded) {
     return kRunFailed;
   }
   RebootInstrument(port);
@@ -111,29 +113,16 @@ int ConnectAndUpdate(RunContext& run, PortHandle port, int32_t baud, PortRunRepo
 
 }  // namespace
 
-// Restricted mode ticks the hidden option boxes, so only Full mode may read them.
-RunOptions ReadRunOptions(SettingsMode mode, WindowSurface& window) {
-  if (mode != SettingsMode::kFull) return {};
-  return RunOptions{
-      .boot_from_ram_card = window.IsChecked(IDC_BOOT_RAMCARD),
-      .with_boot_sector = window.IsChecked(IDC_DOWNLOAD_BOOT_SECTOR),
-      .erase_user_flash = window.IsChecked(IDC_ERASE_USER_FLASH),
-  };
-}
-
 // An instrument that was not identified may just have been switched on or
 // plugged in late: the user gets one more try on the same open port.
 int ConnectWithRetry(RunContext& run, PortHandle port, int32_t baud, ConnectionStage connect) {
   const int result = connect(run, port, baud);
   if (result >= kConnected) return kRunSucceeded;
   // A definite failure has shown its own box.
-  if (result != kNotIdentified) return kRunFailed;
-  if (run.window.ShowBox(kRetryText, kRetryCaption, BoxIcon::kWarning, BoxButtons::kYesNo) !=
-      BoxAnswer::kYes) {
-    return kRunFailed;
-  }
+  if (result != kNotIdentified || run.Cancelled()) return kRunFailed;
+  if (!run.observer.Ask(kRetryText, kRetryCaption, BoxIcon::kWarning)) return kRunFailed;
   if (connect(run, port, baud) < kConnected) {
-    ShowRunError(run.window, kFailedAgainText);
+    if (!run.Cancelled()) ShowRunError(run.observer, kFailedAgainText);
     return kRunFailed;
   }
   return kRunSucceeded;
@@ -148,68 +137,89 @@ void RebootInstrument(PortHandle port) {
   ReadPortLine(port, buffer.data(), kRebootReplyLimit);
 }
 
-OwnedPort OpenRunPort(SerialBackend& serial, WindowSurface& window, const std::string& port_name) {
+OwnedPort OpenRunPort(SerialBackend& serial, RunObserver& observer, const std::string& port_name) {
   // The instrument always starts at 19200 baud; the chosen speed is set
   // only once the monitor is in charge.
-  OwnedPort port = OpenPort(serial, window, port_name, kOpeningBaud);
-  if (port == nullptr) ShowRunError(window, kPortNotOpenedText);
+  OwnedPort port = OpenPort(serial, observer, port_name, kOpeningBaud);
+  if (port == nullptr) ShowRunError(observer, kPortNotOpenedText);
   return port;
 }
 
-bool ConfirmConnected(WindowSurface& window) {
-  ClearStatusLog(window);
-  if (window.ShowBox(kVerifyText, kVerifyCaption, BoxIcon::kWarning, BoxButtons::kYesNo) !=
-      BoxAnswer::kYes) {
-    return false;
-  }
-  window.SetText(IDC_STATUS_LOG, "");
+bool ConfirmConnected(RunObserver& observer) {
+  ClearStatusLog(observer);
+  if (!observer.Ask(kVerifyText, kVerifyCaption, BoxIcon::kWarning)) return false;
+  observer.LogCleared(false);
   return true;
 }
 
-int PrepareRun(AppState& app, WindowSurface& window) {
-  if (CheckInputs(window, app.paths.firmware_path) != kRunSucceeded) return kRunFailed;
-  if (BuildLanguageImage(app, window) != kRunSucceeded) return kRunFailed;
-  app.run_options = ReadRunOptions(app.settings.mode, window);
+int PrepareRun(AppState& app, const UpdateRequest& request, RunObserver& observer) {
+  if (CheckInputs(request, observer, app.paths.firmware_path) != kRunSucceeded) return kRunFailed;
+  if (BuildLanguageImage(app, request.languages, observer) != kRunSucceeded) return kRunFailed;
+  app.run_options = request.options;
   return kRunSucceeded;
 }
 
-int UpdateOnPort(RunContext& run, SerialBackend& serial, const std::string& port_name, int32_t baud,
+int UpdateOnPort(RunContext& run, SerialBackend& serial, const UpdateRequest& request,
                  PortRunReport* report) {
   PortRunReport ignored;
   PortRunReport& done = report != nullptr ? *report : ignored;
-  run.port_name = port_name;
-  OwnedPort port = OpenRunPort(serial, run.window, port_name);
+  run.port_name = request.port;
+  OwnedPort port = OpenRunPort(serial, run.observer, request.port);
   if (port == nullptr) return kRunFailed;
   run.reach = InstrumentReach::kTalkedTo;
   // Once the run is interrupted nothing more reaches the instrument.
   CancellableConnection guarded(*port, run.cancel);
-  const int result = ConnectAndUpdate(run, &guarded, baud, done);
+  const int result = ConnectAndUpdate(run, &guarded, request, done);
   done.identity = run.identity;
   done.monitor_version = run.monitor_version;
   ClosePort(port);
   return run.Cancelled() ? kRunInterrupted : result;
 }
 
-int UpdateRun(AppState& app, Services& services, WindowSurface& window, PortRunReport* report) {
-  const int32_t baud = SelectedBaud(window);
+namespace {
+
+RunEnd EndOf(int result) {
+  switch (result) {
+    case kRunSucceeded:
+      return RunEnd::kSucceeded;
+    case kRunDeclined:
+      return RunEnd::kDeclined;
+    case kRunInterrupted:
+      return RunEnd::kInterrupted;
+    default:
+      return RunEnd::kFailed;
+  }
+}
+
+int Stages(AppState& app, RunContext& run, SerialBackend& serial, const UpdateRequest& request,
+           PortRunReport* report) {
+  if (!ConfirmConnected(run.observer)) return run.Cancelled() ? kRunInterrupted : kRunDeclined;
+  if (PrepareRun(app, request, run.observer) != kRunSucceeded) return kRunFailed;
+  if (run.Cancelled()) return kRunInterrupted;
+  run.policy = request.policy;
+  run.options = request.options;
+  return UpdateOnPort(run, serial, request, report);
+}
+
+}  // namespace
+
+int UpdateRun(AppState& app, Services& services, const UpdateRequest& request,
+              RunObserver& observer, PortRunReport* report) {
   // Every wait of the run honours the interrupt flag. A fresh context: the
   // progress counters start from 0 on every run.
   CancellableClock clock(services.clock, services.cancel);
-  RunContext run{window, clock, {}, {}, app.paths.firmware_path, app.paths.temp_image_path};
+  RunContext run{observer, clock, {}, {}, app.paths.firmware_path, app.paths.temp_image_path};
   run.cancel = services.cancel;
   app.run_reach = InstrumentReach::kUntouched;
-  if (!ConfirmConnected(window)) return run.Cancelled() ? kRunInterrupted : kRunDeclined;
-  if (PrepareRun(app, window) != kRunSucceeded) return kRunFailed;
-  if (run.Cancelled()) return kRunInterrupted;
-
-  run.policy = app.transfer_policy;
-  run.options = app.run_options;
-  const int result =
-      UpdateOnPort(run, services.serial, SelectedPortName(app.ports, window), baud, report);
+  const int result = Stages(app, run, services.serial, request, report);
   app.run_reach = run.reach;
-  if (result != kRunSucceeded) return result;
-  window.ShowSuccess();
-  return kRunSucceeded;
+  observer.Finished(EndOf(result));
+  return result;
+}
+
+int UpdateRun(AppState& app, Services& services, WindowSurface& window, PortRunReport* report) {
+  DialogObserver observer(window);
+  return UpdateRun(app, services, ReadUpdateRequest(app, window), observer, report);
 }
 
 }  // namespace r7700

@@ -11,6 +11,8 @@
 #include <string_view>
 
 #include "app/app_state.h"
+#include "app/update_request.h"
+#include "link/run_observer.h"
 #include "link/window_surface.h"
 
 namespace r7700 {
@@ -29,15 +31,19 @@ inline constexpr std::string_view kRebootCommand = "reboot\n";
 inline constexpr uint32_t kRebootBufferBytes = 64;
 inline constexpr uint32_t kRebootReplyLimit = 63;
 
-// Runs one update with the choices in window (languages from app.selected,
-// port, speed and option boxes) and returns kRunSucceeded, kRunDeclined,
-// kRunFailed or kRunInterrupted (services.cancel set; app.run_reach tells
-// how far it got). Writes app.run_options (all false in Restricted mode) before
-// the port is opened. The port is opened at 19200 baud whatever speed is
-// chosen, and closed on every path once it was open. A language slot that
-// names no row of app.choices fails the image build like an unknown name.
-// report (when given) tells how far the stages on the port came.
+// Runs the update request asks for, reporting to observer, and returns
+// kRunSucceeded, kRunDeclined, kRunFailed or kRunInterrupted (services.cancel
+// set; app.run_reach tells how far it got). Writes app.run_options before the
+// port is opened. The port is opened at 19200 baud whatever speed is chosen,
+// and closed on every path once it was open. A language slot that names no
+// row of app.choices fails the image build like an unknown name. The end is
+// reported to the observer (the SUCCESS box on the window). report (when
+// given) tells how far the stages on the port came.
 struct PortRunReport;
+int UpdateRun(AppState& app, Services& services, const UpdateRequest& request,
+              RunObserver& observer, PortRunReport* report = nullptr);
+// The same with the request read from the main window's controls at Start,
+// reported on that window.
 int UpdateRun(AppState& app, Services& services, WindowSurface& window,
               PortRunReport* report = nullptr);
 
@@ -46,12 +52,12 @@ int UpdateRun(AppState& app, Services& services, WindowSurface& window,
 
 // Clears the log, asks the Verify question and, on Yes, clears the log
 // again; false on No.
-bool ConfirmConnected(WindowSurface& window);
+bool ConfirmConnected(RunObserver& observer);
 
 // Checks the inputs (a download chosen, a sound firmware image), builds the
-// language image at app.paths.temp_image_path and fills app.run_options
-// from the option boxes; kRunFailed after its box.
-int PrepareRun(AppState& app, WindowSurface& window);
+// language image of request's languages at app.paths.temp_image_path and
+// sets app.run_options to the request's; kRunFailed after its problem.
+int PrepareRun(AppState& app, const UpdateRequest& request, RunObserver& observer);
 
 // How far each stage on the port came.
 enum class StageOutcome { kNotReached, kNotChosen, kDone, kFailed };
@@ -64,21 +70,17 @@ struct PortRunReport {
   StageOutcome languages = StageOutcome::kNotReached;
 };
 
-// Opens port_name at 19200 baud, connects at baud (with the retry offer),
-// runs the downloads that run.window's boxes ask for, reboots, and closes
-// the port on every path. kRunSucceeded, or kRunFailed after its box, or
+// Opens request.port at 19200 baud, connects at request.baud (with the
+// retry offer), runs the downloads the request asks for, reboots, and closes
+// the port on every path. kRunSucceeded, or kRunFailed after its problem, or
 // kRunInterrupted once run.cancel is set (from then on nothing more is
-// sent; run.clock should honour the flag too). run.reach tells how far it
-// got. The SUCCESS box is left to the caller. report may be null.
-int UpdateOnPort(RunContext& run, SerialBackend& serial, const std::string& port_name, int32_t baud,
+// sent or shown; run.clock should honour the flag too). run.reach tells how
+// far it got. The end is left to the caller. report may be null.
+int UpdateOnPort(RunContext& run, SerialBackend& serial, const UpdateRequest& request,
                  PortRunReport* report);
 
-// The download options as the run reads them from the boxes; all false in
-// Restricted mode.
-RunOptions ReadRunOptions(SettingsMode mode, WindowSurface& window);
-
-// Opens port_name at 19200 baud; nullptr after the run's box when it cannot.
-OwnedPort OpenRunPort(SerialBackend& serial, WindowSurface& window, const std::string& port_name);
+// Opens port_name at 19200 baud; nullptr after the run's problem when it cannot.
+OwnedPort OpenRunPort(SerialBackend& serial, RunObserver& observer, const std::string& port_name);
 
 // A way to reach the instrument: EstablishConnection, or less of it. Its
 // results are those of EstablishConnection.

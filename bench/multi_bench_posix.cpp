@@ -71,9 +71,15 @@ void UpdateAtOnce(benchmark::State& state, BenchSettings& settings) {
     }
     RealClock clock(settings.time_scale);
     std::unique_ptr<SerialBackend> backend = MakePlatformSerialBackend(settings.time_scale);
-    const PortRunsJob job{
-        *backend, clock, kBenchBaud, {}, settings.firmware_path, settings.language_path,
-        true,     true,  {}};
+    UpdateRequest request;
+    request.baud = kBenchBaud;
+    request.download_firmware = true;
+    request.download_languages = true;
+    const PortRunsJob job{.serial = *backend,
+                          .clock = clock,
+                          .request = request,
+                          .firmware_path = settings.firmware_path,
+                          .language_image_path = settings.language_path};
     std::FILE* quiet = std::fopen("/dev/null", "w");
     MultiDisplay display(DisplayStreams{quiet, quiet, false, false, 0}, ports);
 

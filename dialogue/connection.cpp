@@ -44,8 +44,9 @@ bool IsApplicationAnswer(const ReplyLine& a, const ReplyLine& b) {
          b.BeginsWith(EndMarker);
 }
 
+// An interrupted run says nothing more: its end says why it stopped.
 int Fail(RunContext& run, std::string_view text) {
-  ShowRunError(run.window, text);
+  if (!run.Cancelled()) ShowRunError(run.observer, text);
   return kConnectionFailed;
 }
 
@@ -54,7 +55,7 @@ int VerifyLoader(RunContext& run, PortHandle port) {
   if (CheckMonitorVersion(run, port) != 0) return Fail(run, kSeriesAText);
   if (VerifyTestLoad(run, port) != 0) return Fail(run, kCyclePowerText);
   if (VerifyTestDump(run, port) != 0) return Fail(run, kCyclePowerText);
-  LogLine(run.window, "Checks done!\n");
+  LogLine(run.observer, "Checks done!\n");
   return kConnected;
 }
 
@@ -62,7 +63,7 @@ int VerifyLoader(RunContext& run, PortHandle port) {
 // mains; only the user can.
 int ConfirmUnaskedPower(RunContext& run) {
   if (!run.policy.confirm_power_in_monitor) return kConnected;
-  if (run.window.ShowBox(kUnaskedPowerText, kUnaskedPowerCaption, BoxIcon::kWarning,
+  if (run.observer.ShowBox(kUnaskedPowerText, kUnaskedPowerCaption, BoxIcon::kWarning,
                          BoxButtons::kYesNo) == BoxAnswer::kYes) {
     return kConnected;
   }
@@ -95,7 +96,7 @@ enum class MonitorSearch { kFound, kNotFound, kPortRefused };
 
 MonitorSearch MonitorAnswersAt(RunContext& run, PortHandle port, int32_t baud) {
   if (const LineResult speed = SetPortBaud(port, baud); !speed.ok) {
-    ShowRunError(run.window, PortRefusalText(run.port_name, baud, speed.reason));
+    ShowRunError(run.observer, PortRefusalText(run.port_name, baud, speed.reason));
     return MonitorSearch::kPortRefused;
   }
   run.clock.Sleep(kBaudChangePauseMs);
@@ -103,7 +104,7 @@ MonitorSearch MonitorAnswersAt(RunContext& run, PortHandle port, int32_t baud) {
   LeaveDownloader(run, port);
   if (NudgedForPrompt(run, port)) return MonitorSearch::kFound;
   if (const LineResult back = SetPortBaud(port, kOpeningBaud); !back.ok) {
-    ShowRunError(run.window, PortRefusalText(run.port_name, kOpeningBaud, back.reason));
+    ShowRunError(run.observer, PortRefusalText(run.port_name, kOpeningBaud, back.reason));
     return MonitorSearch::kPortRefused;
   }
   run.clock.Sleep(kBaudChangePauseMs);
@@ -152,7 +153,7 @@ int CheckMainsPower(RunContext& run, PortHandle port) {
 }
 
 int EnterMonitor(RunContext& run, PortHandle port) {
-  LogLine(run.window, "Connecting to target\n");
+  LogLine(run.observer, "Connecting to target\n");
   ReplyLine prompt;
   for (int attempt = 0; attempt < kWakeUpTries; ++attempt) {
     SendText(port, WakeUpLine);
@@ -166,7 +167,7 @@ int SetMonitorBaud(RunContext& run, PortHandle port, int32_t baud) {
   SendCommand(port, "baud %ld\n", static_cast<long>(baud));
   run.clock.Sleep(kBaudChangePauseMs);
   if (const LineResult speed = SetPortBaud(port, baud); !speed.ok) {
-    ShowRunError(run.window, PortRefusalText(run.port_name, baud, speed.reason) +
+    ShowRunError(run.observer, PortRefusalText(run.port_name, baud, speed.reason) +
                                  std::string(kSpeedRefusedAdvice));
     return kSpeedRefused;
   }
@@ -194,7 +195,7 @@ int SetMonitorBaud(RunContext& run, PortHandle port, int32_t baud) {
 }
 
 int ReachMonitor(RunContext& run, PortHandle port, int32_t baud) {
-  LogLine(run.window, "Initializing connection ...\n");
+  LogLine(run.observer, "Initializing connection ...\n");
 
   IdentifyResult who = IdentifyInstrument(run, port);
   const bool understood =
@@ -203,14 +204,14 @@ int ReachMonitor(RunContext& run, PortHandle port, int32_t baud) {
     const MonitorSearch search = MonitorAnswersAt(run, port, baud);
     if (search == MonitorSearch::kPortRefused) return kConnectionFailed;
     if (search == MonitorSearch::kFound) {
-      LogLine(run.window, "Boot monitor found at %ld baud, where an earlier run left it\n",
+      LogLine(run.observer, "Boot monitor found at %ld baud, where an earlier run left it\n",
               static_cast<long>(baud));
       return ConfirmUnaskedPower(run);
     }
   }
   if (who == IdentifyResult::kIdSilent) return kNotIdentified;
   if (who == IdentifyResult::kIdUnrecognised) {
-    LogLine(run.window, "2nd try...\n");
+    LogLine(run.observer, "2nd try...\n");
     run.clock.Sleep(kQueryPauseMs);
     who = IdentifyInstrument(run, port);
     if (who != IdentifyResult::kIdApplication && who != IdentifyResult::kIdMonitor) {
@@ -231,7 +232,7 @@ int ReachMonitor(RunContext& run, PortHandle port, int32_t baud) {
     return confirmed;
   }
 
-  LogLine(run.window, "Change baudrate\n");
+  LogLine(run.observer, "Change baudrate\n");
   const int speed = SetMonitorBaud(run, port, baud);
   if (speed == kSpeedRefused) return kConnectionFailed;
   if (speed != kSpeedChanged) return Fail(run, kCyclePowerText);

@@ -27,7 +27,7 @@ bool AwaitDownloader(RunContext& run, PortHandle port) {
       SendText(port, kRamLoad);
       run.clock.Sleep(kLoaderStartPauseMs);
     } else {
-      LogLine(run.window, "unex: %s\n", reply.c_str());
+      LogLine(run.observer, "unex: %s\n", reply.c_str());
     }
   }
   return false;
@@ -37,11 +37,12 @@ bool AwaitDownloader(RunContext& run, PortHandle port) {
 // acknowledgement. True when the acknowledgement matched.
 bool LoadPattern(RunContext& run, PortHandle port, const TestPattern& pattern) {
   SendLoadBlockHeader(port, kTestPatternBytes, kTestLoadAddress);
-  SetProgressCaption(run.window, "Checking Step1 ...");
-  ShowProgress(run.window, run.progress, 0, kTestPatternBytes);
+  SetProgressCaption(run.observer, "Checking Step1 ...");
+  ShowProgress(run.observer, run.progress, 0, kTestPatternBytes, ProgressUnit::kTicks);
   for (uint32_t offset = 0; offset < kTestPatternBytes; offset += kTestPieceBytes) {
     WritePort(port, pattern.bytes.data() + offset, kTestPieceBytes);
-    ShowProgress(run.window, run.progress, kTestPieceBytes, kTestPatternBytes);
+    ShowProgress(run.observer, run.progress, kTestPieceBytes, kTestPatternBytes,
+                 ProgressUnit::kTicks);
   }
   ShortPause(run.clock);
   const uint8_t expected = BlockXor(pattern.bytes.data(), kTestPatternBytes);
@@ -49,7 +50,9 @@ bool LoadPattern(RunContext& run, PortHandle port, const TestPattern& pattern) {
   // A single read: a missing acknowledgement reads as 0x00, which is also
   // what this pattern's XOR is; the checksum query below still catches it.
   uint8_t ack = 0;
-  ReadPortBytes(port, &ack, 1);
+  FrameEvent frame{FrameRegion::kTestLoad, kTestLoadAddress, kTestPatternBytes, {}};
+  if (ReadPortBytes(port, &ack, 1) == 1) frame.ack = ack;
+  run.observer.Frame(frame);
   return ack == expected;
 }
 
@@ -110,21 +113,22 @@ int CheckMonitorVersion(RunContext& run, PortHandle port) {
 int VerifyTestLoad(RunContext& run, PortHandle port) {
   TestPattern pattern;
   pattern.Fill();
-  LogLine(run.window, "Check download...\n");
+  LogLine(run.observer, "Check download...\n");
   SendText(port, kRamLoad);
   run.clock.Sleep(kLoaderStartPauseMs);
   if (!AwaitDownloader(run, port)) return kNoDownloader;
 
   if (!LoadPattern(run, port, pattern)) {
-    LogLine(run.window, "Transmission error!\n");
+    LogLine(run.observer, "Transmission error!\n");
     return kTestLoadMismatch;
   }
   SendEndBlock(port);
+  run.observer.Frame(EndFrame(FrameRegion::kTestLoad));
   ShortPause(run.clock);
   // After the end block the monitor may need a while: only the third to
   // sixth failed waits are each followed by a nudge.
   if (!AwaitPromptNudging(port, run.clock, {kPromptWaitsAfterLoad, kSilentWaitsBeforeNudge})) {
-    LogLine(run.window, "download failed\n");
+    LogLine(run.observer, "download failed\n");
     return kNoPromptAfterLoad;
   }
 
@@ -136,7 +140,7 @@ int VerifyTestLoad(RunContext& run, PortHandle port) {
   ReadChecksumReply(port, reply);
   uint32_t reported = 0;
   if (!ParseHexReply(reply, &reported) || reported != expected) {
-    LogLine(run.window, "Checksum wrong!!!\n");
+    LogLine(run.observer, "Checksum wrong!!!\n");
     return kTestLoadMismatch;
   }
   // After the checksum every failed wait is followed by a nudge.
@@ -147,14 +151,14 @@ int VerifyTestLoad(RunContext& run, PortHandle port) {
 int VerifyTestDump(RunContext& run, PortHandle port) {
   uint32_t address = kTestLoadAddress;
   uint32_t row_start = 0;
-  SetProgressCaption(run.window, "Checking Step2 ...");
-  ShowProgress(run.window, run.progress, 0, kDumpRows);
+  SetProgressCaption(run.observer, "Checking Step2 ...");
+  ShowProgress(run.observer, run.progress, 0, kDumpRows, ProgressUnit::kTicks);
   ReplyLine reply;
   for (int row = 0; row < kDumpRows; ++row) {
     SendCommand(port, "dm %lx\n", static_cast<unsigned long>(address));
     ShortPause(run.clock);
     ReadReply(port, reply);
-    ShowProgress(run.window, run.progress, 1, kDumpRows);
+    ShowProgress(run.observer, run.progress, 1, kDumpRows, ProgressUnit::kTicks);
     std::string expected;
     for (uint32_t i = 0; i < kDumpRowBytes; ++i) expected += Format("%02X ", row_start + i);
     row_start += kDumpRowBytes;

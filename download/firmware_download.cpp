@@ -28,17 +28,17 @@ struct FirmwareTransfer {
 
 bool EraseFirmwareRegion(RunContext& run, PortHandle port, const FirmwareMap& map) {
   SendErase(run, port, map.erase.base, map.erase.bytes);
-  SetProgressCaption(run.window, "Erasing ...");
+  SetProgressCaption(run.observer, "Erasing ...");
   if (!WaitOutErase(run, port, kFirmwareEraseTicks)) return false;
-  LogLine(run.window, "Erased !\n");
+  LogLine(run.observer, "Erased !\n");
   return true;
 }
 
 bool EraseUserFlash(RunContext& run, PortHandle port, const FirmwareMap& map) {
-  SetProgressCaption(run.window, "Erasing UserFlash ...");
+  SetProgressCaption(run.observer, "Erasing UserFlash ...");
   SendErase(run, port, map.user_flash.base, map.user_flash.bytes);
   if (!WaitOutErase(run, port, kFirmwareEraseTicks)) return false;
-  LogLine(run.window, "Erased UserFlash!\n");
+  LogLine(run.observer, "Erased UserFlash!\n");
   return true;
 }
 
@@ -54,11 +54,11 @@ bool ConfirmBeyondSpan(RunContext& run, PortHandle port, const FirmwareMap& map,
         run, port, map.boot_sector.base, map.boot_sector.bytes, kBootSectorChecksumWaitMs);
     const uint32_t expected = ChecksumBlock(image.data() + boot_offset, map.boot_sector.bytes + 1);
     if (!value || *value != expected) {
-      LogLine(run.window, "Boot sector not confirmed!\n");
+      LogLine(run.observer, "Boot sector not confirmed!\n");
       return false;
     }
   } else {
-    LogLine(run.window, "Boot sector not confirmed!\n");
+    LogLine(run.observer, "Boot sector not confirmed!\n");
     return false;
   }
   uint8_t gap = 0;
@@ -67,7 +67,7 @@ bool ConfirmBeyondSpan(RunContext& run, PortHandle port, const FirmwareMap& map,
       gap == content.content.bytes[gap_offset]) {
     return true;
   }
-  LogLine(run.window, "Byte %lX not confirmed!\n", static_cast<unsigned long>(map.gap.base));
+  LogLine(run.observer, "Byte %lX not confirmed!\n", static_cast<unsigned long>(map.gap.base));
   return false;
 }
 
@@ -77,12 +77,12 @@ bool ConfirmBeyondSpan(RunContext& run, PortHandle port, const FirmwareMap& map,
 FirmwareTransfer TransferImage(RunContext& run, PortHandle port, const std::vector<uint8_t>& image,
                                const FirmwareMap& map, std::vector<bool>* damaged) {
   FirmwareTransfer result;
-  LogLine(run.window, "Downloading:");
+  LogLine(run.observer, "Downloading:");
   const auto file_bytes = static_cast<long>(image.size());
   result.shown_bytes = map.keep_boot_sector ? file_bytes - long{kBootSectorBytes} : file_bytes;
   const auto shown_total = static_cast<int32_t>(result.shown_bytes);
-  SetProgressCaption(run.window, "Bytes transferred:");
-  ShowProgress(run.window, run.progress, 0, shown_total);
+  SetProgressCaption(run.observer, "Bytes transferred:");
+  ShowProgress(run.observer, run.progress, 0, shown_total, ProgressUnit::kBytes);
   const int64_t started = run.clock.CalendarSeconds();
   const auto end = static_cast<uint32_t>(std::min<size_t>(image.size(), map.send.bytes));
   for (uint32_t offset = 0; offset < end; offset += kFirmwareBlockBytes) {
@@ -93,15 +93,16 @@ FirmwareTransfer TransferImage(RunContext& run, PortHandle port, const std::vect
     SendBlock(run, port, block, send_length, address);
     uint8_t ack = 0;
     // Without damaged any byte acknowledges a firmware block.
-    if (!AwaitBlockAck(run, port, &ack)) {
-      LogLine(run.window, "Board does not repsond!");
+    if (!AwaitBlockAck(run, port, {FrameRegion::kFirmware, address, send_length, {}}, &ack)) {
+      LogLine(run.observer, "Board does not repsond!");
       result.acknowledged = false;
       return result;
     }
     if (damaged != nullptr && ack != BlockXor(block, send_length)) {
       MarkSectors(*damaged, offset, send_length);
     }
-    ShowProgress(run.window, run.progress, static_cast<int32_t>(send_length), shown_total);
+    ShowProgress(run.observer, run.progress, static_cast<int32_t>(send_length), shown_total,
+                 ProgressUnit::kBytes);
     for (uint32_t i = 0; i < checksummed; ++i) {
       result.checksum = ChecksumStep(result.checksum, block[i]);
     }
@@ -114,7 +115,7 @@ FirmwareTransfer TransferImage(RunContext& run, PortHandle port, const std::vect
 FirmwareTransfer TransferSectors(RunContext& run, PortHandle port, const SectorRewrite& rewrite,
                                  std::vector<bool>* damaged) {
   FirmwareTransfer result;
-  LogLine(run.window, "Downloading:");
+  LogLine(run.observer, "Downloading:");
   const int64_t started = run.clock.CalendarSeconds();
   uint32_t sent = 0;
   result.acknowledged =
@@ -142,20 +143,20 @@ ChecksumReply ConfirmRegionChecksum(RunContext& run, PortHandle port, const Flas
     if (ReadReply(port, line) == -1) continue;
     if (line.BeginsWith(MonitorPrompt)) {
       if (requeries == kMaxChecksumRequeries) {
-        LogLine(run.window, "Checksum not received!\n");
+        LogLine(run.observer, "Checksum not received!\n");
         return ChecksumReply::kMissing;
       }
       ++requeries;
       SendRegionChecksumQuery(run, port, span, command);
       wait_factor += kChecksumWaitFactorStep;
-      LogLine(run.window, "redo4 cmd %s (to %d)", command.c_str(), wait_factor);
+      LogLine(run.observer, "redo4 cmd %s (to %d)", command.c_str(), wait_factor);
       PauseForReply(run, static_cast<uint32_t>(wait_factor) * kChecksumWaitUnitMs);
       reads = 1;
       continue;
     }
     if (reads > kChecksumTriggerAfterReads && line.view().empty()) {
       if ((reads - kChecksumTriggerAfterReads) % 2 == 1) {
-        LogLine(run.window, "trigger %d\n", reads);
+        LogLine(run.observer, "trigger %d\n", reads);
         SendText(port, Nudge);
         ShortPause(run.clock);
       }
@@ -169,7 +170,7 @@ ChecksumReply ConfirmRegionChecksum(RunContext& run, PortHandle port, const Flas
 
 // The closing line of a download that needed repair: what was tried.
 void LogRepairEnd(RunContext& run, const RepairBudget& budget, bool confirmed) {
-  LogLine(run.window, "Repair: %d rounds, %u sectors written again, %s\n", budget.rounds,
+  LogLine(run.observer, "Repair: %d rounds, %u sectors written again, %s\n", budget.rounds,
           static_cast<unsigned>(budget.sectors_written),
           confirmed ? "confirmed" : "not confirmed!");
 }
@@ -224,7 +225,7 @@ int ConfirmFirmware(RunContext& run, PortHandle port, const FirmwareMap& map,
     if (confirmed || !run.policy.repair || reply != ChecksumReply::kConfirmed ||
         budget.Spent(run)) {
       if (budget.rounds > 0) LogRepairEnd(run, budget, confirmed);
-      LogLine(run.window, "Firmware download complete!\n");
+      LogLine(run.observer, "Firmware download complete!\n");
       return confirmed ? 0 : -1;
     }
     // The marker's sector, and the boot sector when it failed, are surveyed
@@ -258,7 +259,7 @@ std::string FirmwareImageProblem(const std::string& path) {
 int DownloadFirmwareImage(RunContext& run, PortHandle port) {
   std::vector<uint8_t> image;
   if (!ReadFirmwareImage(run.firmware_image_path, &image)) {
-    LogLine(run.window, "Firmware image %s not found!\n", run.firmware_image_path.c_str());
+    LogLine(run.observer, "Firmware image %s not found!\n", run.firmware_image_path.c_str());
     return -1;
   }
   const FirmwareMap map = LayoutFor(run.options).firmware;
@@ -273,12 +274,12 @@ int DownloadFirmwareImage(RunContext& run, PortHandle port) {
     }
   }
 
-  LogLine(run.window, "Erasing memory...\n");
+  LogLine(run.observer, "Erasing memory...\n");
   if (!ClearImageMarker(run, port, map.marker, 0)) return -1;
   if (rewrite) {
-    SetProgressCaption(run.window, "Erasing ...");
+    SetProgressCaption(run.observer, "Erasing ...");
     if (!EraseSectors(run, port, *rewrite, kFirmwareEraseTicks)) return -1;
-    LogLine(run.window, "Erased !\n");
+    LogLine(run.observer, "Erased !\n");
   } else if (!EraseFirmwareRegion(run, port, map)) {
     return -1;
   }
@@ -286,7 +287,7 @@ int DownloadFirmwareImage(RunContext& run, PortHandle port) {
 
   ReplyLine last;
   if (!StartDownloader(run, port, last)) {
-    LogLine(run.window, "got NO VQ...%s\n", last.c_str());
+    LogLine(run.observer, "got NO VQ...%s\n", last.c_str());
     return -1;
   }
   std::vector<bool> damaged(content.content.Sectors(), false);
@@ -295,8 +296,9 @@ int DownloadFirmwareImage(RunContext& run, PortHandle port) {
                                             : TransferImage(run, port, image, map, compared);
   if (!transfer.acknowledged) return -1;
 
-  EndTransfer(run, port);
-  LogLine(run.window, "\nTransferred %ld Bytes in %ld sec!\n", transfer.shown_bytes,
+  EndTransfer(run, port, FrameRegion::kFirmware);
+  run.observer.StageCompleted();
+  LogLine(run.observer, "\nTransferred %ld Bytes in %ld sec!\n", transfer.shown_bytes,
           static_cast<long>(transfer.seconds));
   return ConfirmFirmware(run, port, map, image, content, transfer, damaged);
 }

@@ -36,7 +36,7 @@ bool AwaitWriteNotRefused(RunContext& run, PortHandle port, bool* prompted,
   const bool prompt = AwaitPromptNudging(port, run.clock, waits, &refusal);
   if (prompted != nullptr) *prompted = prompt;
   if (refusal.view().empty()) return true;
-  LogLine(run.window, "Refused: %s\n", refusal.c_str());
+  LogLine(run.observer, "Refused: %s\n", refusal.c_str());
   return false;
 }
 
@@ -46,7 +46,7 @@ bool AwaitWriteNotRefused(RunContext& run, PortHandle port, bool* prompted,
 bool AwaitWriteAccepted(RunContext& run, PortHandle port, PromptWaits waits = {kPromptWaits, 1}) {
   bool prompted = false;
   if (!AwaitWriteNotRefused(run, port, &prompted, waits)) return false;
-  if (!prompted) LogLine(run.window, "No prompt!\n");
+  if (!prompted) LogLine(run.observer, "No prompt!\n");
   return prompted;
 }
 
@@ -56,7 +56,7 @@ bool ReadBackImageMarker(RunContext& run, PortHandle port, uint32_t marker_addre
   if (ReadMonitorMemory(run, port, marker_address, read.data(), kMarkerBytes) && read == marker) {
     return true;
   }
-  LogLine(run.window, "Marker not confirmed!\n");
+  LogLine(run.observer, "Marker not confirmed!\n");
   return false;
 }
 
@@ -81,20 +81,20 @@ void SendErase(RunContext& run, PortHandle port, uint32_t base, uint32_t length)
 }
 
 bool WaitOutErase(RunContext& run, PortHandle port, int ticks) {
-  ShowProgress(run.window, run.progress, 0, ticks);
+  ShowProgress(run.observer, run.progress, 0, ticks, ProgressUnit::kTicks);
   if (run.policy.instrument_paced) {
     // The prompt ends the erase: taken as it comes, unanswered for at least
     // the ticks' time, then waited for as after the ticks.
     const int paced = PacedEraseWaits(ticks);
     const bool accepted = AwaitWriteAccepted(run, port, {paced + kPromptWaits, paced + 1});
-    ShowProgress(run.window, run.progress, ticks, ticks);
+    ShowProgress(run.observer, run.progress, ticks, ticks, ProgressUnit::kTicks);
     return accepted;
   }
   // The monitor reports nothing while it erases; the clock stands in for
   // polling and the prompt wait afterwards absorbs any slower erase.
   for (int tick = 0; tick < ticks; ++tick) {
     run.clock.Sleep(kEraseTickMs);
-    ShowProgress(run.window, run.progress, 1, ticks);
+    ShowProgress(run.observer, run.progress, 1, ticks, ProgressUnit::kTicks);
   }
   return AwaitWriteAccepted(run, port);
 }
@@ -108,12 +108,12 @@ bool StartDownloader(RunContext& run, PortHandle port, ReplyLine& last) {
     if (last.BeginsWith(DownloaderBanner)) return true;
     if (last.BeginsWith(MonitorPrompt)) {
       // The monitor was not ready for the command and only showed its prompt.
-      LogLine(run.window, "redo cmd fload >%s<\n", last.c_str());
+      LogLine(run.observer, "redo cmd fload >%s<\n", last.c_str());
       SendText(port, kFlashload);
       ShortPause(run.clock);
       run.clock.Sleep(kFlashloadRetryPauseMs);
     } else {
-      LogLine(run.window, "unex: %s\n", last.c_str());
+      LogLine(run.observer, "unex: %s\n", last.c_str());
     }
   }
   return false;
@@ -125,7 +125,9 @@ void SendBlock(RunContext& run, PortHandle port, const uint8_t* data, uint32_t l
   PauseForReply(run, kShortPauseMs);
 }
 
-bool AwaitBlockAck(RunContext& run, PortHandle port, uint8_t* ack) {
+namespace {
+
+bool ReadBlockAck(RunContext& run, PortHandle port, uint8_t* ack) {
   if (run.policy.instrument_paced) return ReadPacedAck(port, ack);
   if (ReadPortBytes(port, ack, 1) == 1) return true;
   for (int retry = 0; retry < kAckRetries; ++retry) {
@@ -135,8 +137,18 @@ bool AwaitBlockAck(RunContext& run, PortHandle port, uint8_t* ack) {
   return false;
 }
 
-void EndTransfer(RunContext& run, PortHandle port) {
+}  // namespace
+
+bool AwaitBlockAck(RunContext& run, PortHandle port, FrameEvent frame, uint8_t* ack) {
+  const bool answered = ReadBlockAck(run, port, ack);
+  if (answered) frame.ack = *ack;
+  run.observer.Frame(frame);
+  return answered;
+}
+
+void EndTransfer(RunContext& run, PortHandle port, FrameRegion region) {
   SendEndBlock(port);
+  run.observer.Frame(EndFrame(region));
   PauseForReply(run, kShortPauseMs);
   AwaitMonitorPrompt(port, run.clock);
 }
@@ -154,16 +166,16 @@ ChecksumReply JudgeChecksumLine(RunContext& run, const ReplyLine& line, uint32_t
   uint32_t value = 0;
   if (line.view().size() != 4 || !ParseHexReply(line, &value)) return ChecksumReply::kMissing;
   if (value != checksum) {
-    LogLine(run.window, "%s", wrong_text);
+    LogLine(run.observer, "%s", wrong_text);
     return ChecksumReply::kWrong;
   }
-  LogLine(run.window, "Checksum ok!\n");
+  LogLine(run.observer, "Checksum ok!\n");
   return ChecksumReply::kConfirmed;
 }
 
 bool WriteImageMarker(RunContext& run, PortHandle port, uint32_t marker_address, uint32_t checksum,
                       bool log_missing_prompts) {
-  LogLine(run.window, "Writing magic & checksum!\n");
+  LogLine(run.observer, "Writing magic & checksum!\n");
   const MarkerBytes marker = ImageMarker(checksum);
   bool confirmed = true;
   for (uint32_t i = 0; i < kMarkerBytes; ++i) {
@@ -173,7 +185,7 @@ bool WriteImageMarker(RunContext& run, PortHandle port, uint32_t marker_address,
     if (!AwaitWriteNotRefused(run, port, &prompted)) confirmed = false;
     if (prompted) continue;
     confirmed = false;
-    if (log_missing_prompts) LogLine(run.window, "pf%u\n", static_cast<unsigned>(i + 1));
+    if (log_missing_prompts) LogLine(run.observer, "pf%u\n", static_cast<unsigned>(i + 1));
   }
   return confirmed && ReadBackImageMarker(run, port, marker_address, marker);
 }

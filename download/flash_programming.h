@@ -95,11 +95,13 @@ void SendBlock(RunContext& run, PortHandle port, const uint8_t* data, uint32_t l
                uint32_t address);
 
 // Reads the block's one-byte acknowledgement: one read, then up to 16 more
-// each after the short pause. False when none came.
-bool AwaitBlockAck(RunContext& run, PortHandle port, uint8_t* ack);
+// each after the short pause. False when none came. Reports the frame with
+// how it was answered.
+bool AwaitBlockAck(RunContext& run, PortHandle port, FrameEvent frame, uint8_t* ack);
 
-// Sends the EndBlock, makes the short pause and waits for the prompt.
-void EndTransfer(RunContext& run, PortHandle port);
+// Sends the EndBlock (reported as the region's end frame), makes the short
+// pause and waits for the prompt.
+void EndTransfer(RunContext& run, PortHandle port, FrameRegion region);
 
 // Formats "crc <address> <length>" for span into command (the length one
 // more than the span, as "crc" covers its length less one), sends it and

@@ -26,20 +26,20 @@ RepairRound RunRepairRound(RunContext& run, PortHandle port, SectorRewrite& cont
   suspects.assign(suspects.size(), false);
   const uint32_t count = content.plan.Count();
   if (count == 0) return RepairRound::kNothingDiffers;
-  LogLine(run.window, "Repair %d: writing %u of %u sectors again\n", budget.rounds,
+  LogLine(run.observer, "Repair %d: writing %u of %u sectors again\n", budget.rounds,
           static_cast<unsigned>(count), static_cast<unsigned>(content.content.Sectors()));
-  SetProgressCaption(run.window, "Erasing ...");
+  SetProgressCaption(run.observer, "Erasing ...");
   if (!EraseSectors(run, port, content, full_erase_ticks)) return RepairRound::kFailed;
   ReplyLine last;
   if (!StartDownloader(run, port, last)) {
-    LogLine(run.window, "got NO VQ...%s\n", last.c_str());
+    LogLine(run.observer, "got NO VQ...%s\n", last.c_str());
     return RepairRound::kFailed;
   }
   uint32_t sent = 0;
   if (!SendSectors(run, port, content, block_bytes, AckRule::kAnyByte, &sent, &suspects)) {
     return RepairRound::kFailed;
   }
-  EndTransfer(run, port);
+  EndTransfer(run, port, content.region);
   budget.sectors_written += count;
   return RepairRound::kResent;
 }

@@ -76,10 +76,10 @@ void SurveySpan(RunContext& run, PortHandle port, SectorRewrite& rewrite) {
 
 void LogPlan(RunContext& run, const SectorRewrite& rewrite, const char* what) {
   if (rewrite.plan.unchanged) {
-    LogLine(run.window, "%s unchanged, not downloaded!\n", what);
+    LogLine(run.observer, "%s unchanged, not downloaded!\n", what);
     return;
   }
-  LogLine(run.window, "%s: writing %u of %u sectors again\n", what,
+  LogLine(run.observer, "%s: writing %u of %u sectors again\n", what,
           static_cast<unsigned>(rewrite.plan.Count()),
           static_cast<unsigned>(rewrite.content.Sectors()));
 }
@@ -147,25 +147,28 @@ bool SendSectors(RunContext& run, PortHandle port, const SectorRewrite& rewrite,
                                                rewrite.layout.data_end, block_bytes);
   int32_t total = 0;
   for (const Frame& frame : frames) total += static_cast<int32_t>(frame.length);
-  SetProgressCaption(run.window, "Bytes transferred:");
-  ShowProgress(run.window, run.progress, 0, total);
+  SetProgressCaption(run.observer, "Bytes transferred:");
+  ShowProgress(run.observer, run.progress, 0, total, ProgressUnit::kBytes);
   *sent_bytes = 0;
   for (const Frame& frame : frames) {
     const uint8_t* data = rewrite.content.bytes.data() + frame.offset;
     SendBlock(run, port, data, frame.length, rewrite.content.base + frame.offset);
     uint8_t ack = 0;
-    if (!AwaitBlockAck(run, port, &ack)) {
-      LogLine(run.window, "Board does not repsond!");
+    if (!AwaitBlockAck(run, port,
+                       {rewrite.region, rewrite.content.base + frame.offset, frame.length, {}},
+                       &ack)) {
+      LogLine(run.observer, "Board does not repsond!");
       return false;
     }
     const bool wrong_ack = ack != BlockXor(data, frame.length);
     if (damaged != nullptr && wrong_ack) {
       MarkSectors(*damaged, frame.offset, frame.length);
     } else if (rule == AckRule::kBlockXor && wrong_ack) {
-      LogLine(run.window, "Transmission error!");
+      LogLine(run.observer, "Transmission error!");
       return false;
     }
-    ShowProgress(run.window, run.progress, static_cast<int32_t>(frame.length), total);
+    ShowProgress(run.observer, run.progress, static_cast<int32_t>(frame.length), total,
+                 ProgressUnit::kBytes);
     *sent_bytes += frame.length;
   }
   return true;

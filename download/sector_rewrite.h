@@ -30,6 +30,7 @@ struct SectorRewrite {
   SpanLayout layout;
   uint32_t checksum = 0;  // of the span checksum's bytes: what the marker carries
   SectorPlan plan;
+  FrameRegion region = FrameRegion::kFirmware;  // where its frames go
 };
 
 // Fills in the span checksum of rewrite's content (a complete download's,

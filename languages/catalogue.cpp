@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "link/control_ids.h"
+#include "link/dialog_observer.h"
 #include "link/error_report.h"
 
 namespace r7700 {
@@ -156,7 +157,8 @@ int LoadLanguageChoices(WindowSurface& window, const DataPaths& paths, LanguageC
   choices.rows[0].name = kNoLanguageName;
   std::FILE* file = OpenCatalogue(paths.catalogue_path);
   if (file == nullptr) {
-    ShowNumberedMessage(window, IDS_FILE_MISSING, IDS_CAPTION_ERROR, BoxIcon::kError,
+    DialogObserver observer(window);
+    ShowNumberedMessage(observer, IDS_FILE_MISSING, IDS_CAPTION_ERROR, BoxIcon::kError,
                         paths.catalogue_path.c_str(), kMsgCatalogueUnreadable);
     return kMsgCatalogueUnreadable;
   }
@@ -170,7 +172,8 @@ int LoadLanguageChoices(WindowSurface& window, const DataPaths& paths, LanguageC
     ++line;
     if (IsSkipped(piece)) continue;
     if (SplitFields(piece, fields) == 0 || next_row > kMaxCatalogueDataLines) {
-      ShowNumberedMessage(window, IDS_CATALOGUE_SYNTAX, IDS_CAPTION_ERROR, BoxIcon::kError, line,
+      DialogObserver observer(window);
+      ShowNumberedMessage(observer, IDS_CATALOGUE_SYNTAX, IDS_CAPTION_ERROR, BoxIcon::kError, line,
                           kMsgCatalogueSyntax);
       return kMsgCatalogueSyntax;
     }

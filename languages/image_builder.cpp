@@ -39,8 +39,8 @@ void CloseImage(LanguageImageBuilder& builder) {
   builder.file = nullptr;
 }
 
-int FailWrite(LanguageImageBuilder& builder, const DataPaths& paths, WindowSurface& window) {
-  LogLine(window, "Cannot write temporary file %s!\n", paths.temp_image_path.c_str());
+int FailWrite(LanguageImageBuilder& builder, const DataPaths& paths, RunObserver& observer) {
+  LogLine(observer, "Cannot write temporary file %s!\n", paths.temp_image_path.c_str());
   CloseImage(builder);
   return -1;
 }
@@ -75,7 +75,7 @@ CopyResult AppendFile(LanguageImageBuilder& builder, const std::string& file_nam
 }
 
 // Copies one of the language's files; logs and closes the image on failure.
-bool CopyLanguageFile(LanguageImageBuilder& builder, const DataPaths& paths, WindowSurface& window,
+bool CopyLanguageFile(LanguageImageBuilder& builder, const DataPaths& paths, RunObserver& observer,
                       const std::string& file_name, const char* open_failure_format,
                       uint64_t* copied) {
   const std::string path = DataFilePath(paths, file_name);
@@ -83,13 +83,13 @@ bool CopyLanguageFile(LanguageImageBuilder& builder, const DataPaths& paths, Win
     case CopyResult::kOk:
       return true;
     case CopyResult::kOpenFailed:
-      LogLine(window, open_failure_format, path.c_str());
+      LogLine(observer, open_failure_format, path.c_str());
       break;
     case CopyResult::kReadFailed:
-      LogLine(window, "Cannot read %s!\n", path.c_str());
+      LogLine(observer, "Cannot read %s!\n", path.c_str());
       break;
     case CopyResult::kWriteFailed:
-      LogLine(window, "Cannot write temporary file %s!\n", paths.temp_image_path.c_str());
+      LogLine(observer, "Cannot write temporary file %s!\n", paths.temp_image_path.c_str());
       break;
   }
   CloseImage(builder);
@@ -100,7 +100,7 @@ bool CopyLanguageFile(LanguageImageBuilder& builder, const DataPaths& paths, Win
 // (or missing, which the copy reports as it always has), and together they
 // must fit behind what the image already holds. *fits tells the latter.
 bool CheckRowFiles(const LanguageImageBuilder& builder, const DataPaths& paths,
-                   WindowSurface& window, const LanguageEntry& row, bool* fits) {
+                   RunObserver& observer, const LanguageEntry& row, bool* fits) {
   uint64_t total = builder.offset;
   for (const std::string* name : FilesOf(row)) {
     if (name->empty()) continue;
@@ -109,7 +109,7 @@ bool CheckRowFiles(const LanguageImageBuilder& builder, const DataPaths& paths,
     const std::filesystem::file_status status = std::filesystem::status(path, error);
     if (!std::filesystem::exists(status)) continue;
     if (!std::filesystem::is_regular_file(status)) {
-      LogLine(window, "%s is not a regular file!\n", path.c_str());
+      LogLine(observer, "%s is not a regular file!\n", path.c_str());
       return false;
     }
     const uintmax_t size = std::filesystem::file_size(path, error);
@@ -160,13 +160,13 @@ DirectoryBytes EncodeLanguageDirectory(const LanguageDirectory& directory) {
 }
 
 int BeginLanguageImage(LanguageImageBuilder& builder, LanguageCatalogue& catalogue,
-                       const DataPaths& paths, WindowSurface& window) {
+                       const DataPaths& paths, RunObserver& observer) {
   CloseImage(builder);
   DiscardLanguageImage(builder, paths);
   LoadLanguageCatalogue(paths, catalogue);
   builder.file = CreateFileExclusive(paths.temp_image_path);
   if (builder.file == nullptr) {
-    LogLine(window, "Cannot create temporary file %s!\n", paths.temp_image_path.c_str());
+    LogLine(observer, "Cannot create temporary file %s!\n", paths.temp_image_path.c_str());
     return -1;
   }
   builder.created = true;
@@ -175,24 +175,24 @@ int BeginLanguageImage(LanguageImageBuilder& builder, LanguageCatalogue& catalog
   builder.slot_count = 0;
   const DirectoryBytes bytes = EncodeLanguageDirectory(builder.directory);
   if (std::fwrite(bytes.data(), 1, bytes.size(), builder.file) != bytes.size()) {
-    return FailWrite(builder, paths, window);
+    return FailWrite(builder, paths, observer);
   }
   builder.offset = bytes.size();
   return 0;
 }
 
 int AddLanguageToImage(LanguageImageBuilder& builder, const LanguageCatalogue& catalogue,
-                       const DataPaths& paths, WindowSurface& window, std::string_view name) {
-  if (builder.file == nullptr) return FailWrite(builder, paths, window);
+                       const DataPaths& paths, RunObserver& observer, std::string_view name) {
+  if (builder.file == nullptr) return FailWrite(builder, paths, observer);
   const LanguageEntry* row = FindCatalogueRow(catalogue, name);
   if (row == nullptr) {
-    LogLine(window, "Language %s not found!\n", std::string(name).c_str());
+    LogLine(observer, "Language %s not found!\n", std::string(name).c_str());
     CloseImage(builder);
     return -1;
   }
   for (size_t i = 0; i < builder.slot_count; ++i) {
     if (builder.directory[i].name == name) {
-      LogLine(window, "Skip language %s!\n", std::string(name).c_str());
+      LogLine(observer, "Skip language %s!\n", std::string(name).c_str());
       return 0;
     }
   }
@@ -201,7 +201,7 @@ int AddLanguageToImage(LanguageImageBuilder& builder, const LanguageCatalogue& c
     return -1;
   }
   bool fits = true;
-  if (!CheckRowFiles(builder, paths, window, *row, &fits)) {
+  if (!CheckRowFiles(builder, paths, observer, *row, &fits)) {
     CloseImage(builder);
     return -1;
   }
@@ -218,18 +218,18 @@ int AddLanguageToImage(LanguageImageBuilder& builder, const LanguageCatalogue& c
 
   uint64_t copied = 0;
   slot.first_module_address = InstrumentAddress(builder.offset);
-  if (!CopyLanguageFile(builder, paths, window, row->first_module_file, "Cannot open %s!\n",
+  if (!CopyLanguageFile(builder, paths, observer, row->first_module_file, "Cannot open %s!\n",
                         &copied)) {
     return -1;
   }
   slot.second_module_address = InstrumentAddress(builder.offset);
-  if (!CopyLanguageFile(builder, paths, window, row->second_module_file, "Cannot open %s!\n",
+  if (!CopyLanguageFile(builder, paths, observer, row->second_module_file, "Cannot open %s!\n",
                         &copied)) {
     return -1;
   }
   if (!HasNoFont(*row)) {
     slot.font_address = InstrumentAddress(builder.offset);
-    if (!CopyLanguageFile(builder, paths, window, row->font_file, "Cannot open font %s!\n",
+    if (!CopyLanguageFile(builder, paths, observer, row->font_file, "Cannot open font %s!\n",
                           &copied)) {
       return -1;
     }
@@ -240,7 +240,7 @@ int AddLanguageToImage(LanguageImageBuilder& builder, const LanguageCatalogue& c
 }
 
 int FinishLanguageImage(LanguageImageBuilder& builder, const DataPaths& paths,
-                        WindowSurface& window) {
+                        RunObserver& observer) {
   if (builder.file == nullptr) return -1;
   const uint64_t length = builder.offset;
   const DirectoryBytes bytes = EncodeLanguageDirectory(builder.directory);
@@ -249,7 +249,7 @@ int FinishLanguageImage(LanguageImageBuilder& builder, const DataPaths& paths,
   written = std::fclose(builder.file) == 0 && written;
   builder.file = nullptr;
   if (!written) {
-    LogLine(window, "Cannot write temporary file %s!\n", paths.temp_image_path.c_str());
+    LogLine(observer, "Cannot write temporary file %s!\n", paths.temp_image_path.c_str());
     DiscardLanguageImage(builder, paths);
     return -1;
   }

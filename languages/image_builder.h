@@ -28,7 +28,7 @@
 #include "download/flash_map.h"
 #include "languages/catalogue.h"
 #include "link/data_paths.h"
-#include "link/window_surface.h"
+#include "link/run_observer.h"
 
 namespace r7700 {
 
@@ -91,7 +91,7 @@ std::vector<const std::string*> FilesOf(const LanguageEntry& row);
 // when any file or link holds the path) or
 // "Cannot write temporary file %s!\n" when the directory cannot be written.
 int BeginLanguageImage(LanguageImageBuilder& builder, LanguageCatalogue& catalogue,
-                       const DataPaths& paths, WindowSurface& window);
+                       const DataPaths& paths, RunObserver& observer);
 
 // Appends the language's files and fills the next slot. Before anything is
 // copied every file must be a regular file ("%s is not a regular file!\n"
@@ -106,7 +106,7 @@ int BeginLanguageImage(LanguageImageBuilder& builder, LanguageCatalogue& catalog
 // ("Cannot read %s!\n" with the full path) or the image cannot be written
 // ("Cannot write temporary file %s!\n"). A failed slot is not counted.
 int AddLanguageToImage(LanguageImageBuilder& builder, const LanguageCatalogue& catalogue,
-                       const DataPaths& paths, WindowSurface& window, std::string_view name);
+                       const DataPaths& paths, RunObserver& observer, std::string_view name);
 
 // Writes the filled directory over the first 220 bytes and closes the file.
 // Returns 0; -1 with the file deleted when the image is longer than
@@ -114,7 +114,7 @@ int AddLanguageToImage(LanguageImageBuilder& builder, const LanguageCatalogue& c
 // written or the file not closed ("Cannot write temporary file %s!\n"); -1
 // when no image is open.
 int FinishLanguageImage(LanguageImageBuilder& builder, const DataPaths& paths,
-                        WindowSurface& window);
+                        RunObserver& observer);
 
 // Closes and deletes the image file when this builder created it; a file
 // at the path that it did not create is left alone.

@@ -27,26 +27,27 @@ struct LanguageTransfer {
 LanguageTransfer TransferImage(RunContext& run, PortHandle port, ImageFile& image,
                                const LanguageMap& map) {
   LanguageTransfer result;
-  LogLine(run.window, "Downloading languages: ");
+  LogLine(run.observer, "Downloading languages: ");
   uint32_t address = map.image.base;
   const auto image_bytes = static_cast<int32_t>(image.Size());
-  SetProgressCaption(run.window, "Bytes transferred:");
-  ShowProgress(run.window, run.progress, 0, image_bytes);
+  SetProgressCaption(run.observer, "Bytes transferred:");
+  ShowProgress(run.observer, run.progress, 0, image_bytes, ProgressUnit::kBytes);
   ShortPause(run.clock);
   std::array<uint8_t, kLanguageBlockBytes> block;
   for (uint32_t n = image.Read(block.data(), kLanguageBlockBytes); n > 0;
        n = image.Read(block.data(), kLanguageBlockBytes)) {
     SendBlock(run, port, block.data(), n, address);
-    ShowProgress(run.window, run.progress, static_cast<int32_t>(n), image_bytes);
+    ShowProgress(run.observer, run.progress, static_cast<int32_t>(n), image_bytes,
+                 ProgressUnit::kBytes);
     const uint8_t expected = BlockXor(block.data(), n);
     uint8_t ack = 0;
-    if (!AwaitBlockAck(run, port, &ack)) {
-      LogLine(run.window, "Board does not repsond!");
+    if (!AwaitBlockAck(run, port, {FrameRegion::kLanguages, address, n, {}}, &ack)) {
+      LogLine(run.observer, "Board does not repsond!");
       result.ok = false;
       return result;
     }
     if (ack != expected) {
-      LogLine(run.window, "Transmission error!");
+      LogLine(run.observer, "Transmission error!");
       result.ok = false;
       result.damaged = true;
       return result;
@@ -72,7 +73,7 @@ LanguageTransfer TransferImage(RunContext& run, PortHandle port, ImageFile& imag
 // Sends only the planned sectors, from the image as the survey read it.
 LanguageTransfer TransferSectors(RunContext& run, PortHandle port, const SectorRewrite& rewrite) {
   LanguageTransfer result;
-  LogLine(run.window, "Downloading languages: ");
+  LogLine(run.observer, "Downloading languages: ");
   result.ok =
       SendSectors(run, port, rewrite, kLanguageBlockBytes, AckRule::kBlockXor, &result.sent_bytes);
   result.checksum = rewrite.checksum;
@@ -125,22 +126,22 @@ enum class LanguageAttempt {
 LanguageAttempt AttemptLanguageDownload(RunContext& run, PortHandle port, const LanguageMap& map,
                                         const SectorRewrite* rewrite) {
   ImageFile image(run.language_image_path);
-  LogLine(run.window, "Erasing languages ...\n");
+  LogLine(run.observer, "Erasing languages ...\n");
   if (!ClearImageMarker(run, port, map.marker, kLanguageMarkerExtraPauseMs)) {
     return LanguageAttempt::kFailed;
   }
-  SetProgressCaption(run.window, "Erasing ...");
+  SetProgressCaption(run.observer, "Erasing ...");
   if (rewrite != nullptr) {
     if (!EraseSectors(run, port, *rewrite, kLanguageEraseTicks)) return LanguageAttempt::kFailed;
   } else {
     SendErase(run, port, map.area.base, map.area.bytes);
     if (!WaitOutErase(run, port, kLanguageEraseTicks)) return LanguageAttempt::kFailed;
   }
-  LogLine(run.window, "Erased !\n");
+  LogLine(run.observer, "Erased !\n");
 
   ReplyLine last;
   if (!StartDownloader(run, port, last)) {
-    LogLine(run.window, "Cannot initialize download!\n");
+    LogLine(run.observer, "Cannot initialize download!\n");
     return LanguageAttempt::kFailed;
   }
   const LanguageTransfer transfer = rewrite != nullptr ? TransferSectors(run, port, *rewrite)
@@ -149,8 +150,9 @@ LanguageAttempt AttemptLanguageDownload(RunContext& run, PortHandle port, const 
     return transfer.damaged ? LanguageAttempt::kDamagedInTransfer : LanguageAttempt::kFailed;
   }
 
-  EndTransfer(run, port);
-  LogLine(run.window, "Transferred %ld Bytes\n", static_cast<long>(transfer.sent_bytes));
+  EndTransfer(run, port, FrameRegion::kLanguages);
+  run.observer.StageCompleted();
+  LogLine(run.observer, "Transferred %ld Bytes\n", static_cast<long>(transfer.sent_bytes));
 
   int reads = 0;
   const ChecksumReply reply =
@@ -165,9 +167,9 @@ LanguageAttempt AttemptLanguageDownload(RunContext& run, PortHandle port, const 
   } else {
     // Without the monitor's checksum nothing proves the area: no marker, and
     // the run must not report success.
-    LogLine(run.window, "Checksum not received!\n");
+    LogLine(run.observer, "Checksum not received!\n");
   }
-  LogLine(run.window, "Language download complete!\n");
+  LogLine(run.observer, "Language download complete!\n");
   if (marked) return LanguageAttempt::kLoaded;
   return reply == ChecksumReply::kConfirmed ? LanguageAttempt::kDamaged : LanguageAttempt::kFailed;
 }
@@ -176,7 +178,7 @@ LanguageAttempt AttemptLanguageDownload(RunContext& run, PortHandle port, const 
 
 int DownloadLanguageImage(RunContext& run, PortHandle port) {
   if (!ImageFile(run.language_image_path).is_open()) {
-    LogLine(run.window, "File %s not found!\n", run.language_image_path.c_str());
+    LogLine(run.observer, "File %s not found!\n", run.language_image_path.c_str());
     return -1;
   }
   const LanguageMap map = LayoutFor(run.options).languages;
@@ -191,11 +193,11 @@ int DownloadLanguageImage(RunContext& run, PortHandle port) {
   LanguageAttempt attempt = AttemptLanguageDownload(run, port, map, rewrite ? &*rewrite : nullptr);
   for (int round = 1; run.policy.repair && round <= kMaxRepairRounds; ++round) {
     if (attempt == LanguageAttempt::kDamagedInTransfer) {
-      EndTransfer(run, port);
+      EndTransfer(run, port, FrameRegion::kLanguages);
     } else if (attempt != LanguageAttempt::kDamaged) {
       break;
     }
-    LogLine(run.window, "Repair %d: writing the language area again\n", round);
+    LogLine(run.observer, "Repair %d: writing the language area again\n", round);
     attempt = AttemptLanguageDownload(run, port, map, nullptr);
   }
   return attempt == LanguageAttempt::kLoaded ? 0 : -1;

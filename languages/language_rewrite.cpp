@@ -17,6 +17,7 @@ std::optional<SectorRewrite> PlanLanguageRewrite(RunContext& run, PortHandle por
   const auto image_bytes = static_cast<uint32_t>(file_bytes);
   SectorRewrite rewrite;
   rewrite.content.base = map.area.base;
+  rewrite.region = FrameRegion::kLanguages;
   rewrite.content.bytes.assign(map.area.bytes, kErasedFlashByte);
   const uint32_t image_offset = map.image.base - map.area.base;
   if (image.Read(rewrite.content.bytes.data() + image_offset, image_bytes) != image_bytes)

@@ -28,19 +28,19 @@ std::string_view StringTableEntry(int entry) {
   return kStringTable[static_cast<size_t>(entry)];
 }
 
-void ShowNumberedMessage(WindowSurface& window, int text_entry, int caption_entry, BoxIcon icon,
+void ShowNumberedMessage(RunObserver& observer, int text_entry, int caption_entry, BoxIcon icon,
                          ...) {
-  const std::string format = window.StringResource(text_entry, kMessageFormatBytes);
-  const std::string caption = window.StringResource(caption_entry, kMessageCaptionBytes);
+  const std::string format = observer.MessageText(text_entry, kMessageFormatBytes);
+  const std::string caption = observer.MessageText(caption_entry, kMessageCaptionBytes);
   va_list args;
   va_start(args, icon);
   const std::string text = FormatV(format.c_str(), args);
   va_end(args);
-  window.ShowBox(text, caption, icon, BoxButtons::kOk);
+  observer.Problem(text, caption, icon);
 }
 
-void ShowRunError(WindowSurface& window, std::string_view text) {
-  window.ShowBox(text, kRunErrorCaption, BoxIcon::kError, BoxButtons::kOk);
+void ShowRunError(RunObserver& observer, std::string_view text) {
+  observer.Problem(text, kRunErrorCaption, BoxIcon::kError);
 }
 
 }  // namespace r7700

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "link/run_observer.h"
 #include "link/window_surface.h"
 
 namespace r7700 {
@@ -30,11 +31,11 @@ std::string_view StringTableEntry(int entry);
 // the text printf-style with the arguments (the message number last) and
 // shows it with an OK button. The formatted text is shown whole, however
 // long.
-void ShowNumberedMessage(WindowSurface& window, int text_entry, int caption_entry, BoxIcon icon,
+void ShowNumberedMessage(RunObserver& observer, int text_entry, int caption_entry, BoxIcon icon,
                          ...);
 
-// A modal box with text, caption "Error!", the error icon and OK.
-void ShowRunError(WindowSurface& window, std::string_view text);
+// A problem with text, caption "Error!" and the error icon.
+void ShowRunError(RunObserver& observer, std::string_view text);
 
 inline constexpr std::string_view kRunErrorCaption = "Error!";
 

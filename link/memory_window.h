@@ -1,6 +1,7 @@
 // A window surface kept in memory: the controls of the main window as plain
 // data. The command-line program builds on it, and tests read back exactly
-// what a user would have seen.
+// what a user would have seen. A run reported to it writes its controls as
+// it would write the dialog's.
 #pragma once
 
 #include <functional>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "link/dialog_observer.h"
 #include "link/window_surface.h"
 
 namespace r7700 {
@@ -19,8 +21,12 @@ struct ShownBox {
   BoxButtons buttons;
 };
 
-class MemoryWindow : public WindowSurface {
+class MemoryWindow : public WindowSurface, public RunObserver {
  public:
+  MemoryWindow() = default;
+  MemoryWindow(const MemoryWindow&) = delete;
+  MemoryWindow& operator=(const MemoryWindow&) = delete;
+
   struct Control {
     std::string text;
     bool checked = false;
@@ -58,6 +64,24 @@ class MemoryWindow : public WindowSurface {
   BoxAnswer ShowBox(std::string_view text, std::string_view caption, BoxIcon icon,
                     BoxButtons buttons) override;
   void ShowSuccess() override { ++success_boxes_; }
+
+  // The run's events as the dialog shows them.
+  void LogText(std::string_view text) override { dialog_.LogText(text); }
+  void LogCleared(bool take_focus) override { dialog_.LogCleared(take_focus); }
+  void StageBegun(std::string_view caption) override { dialog_.StageBegun(caption); }
+  void Progress(int64_t done, int64_t total, ProgressUnit unit) override {
+    dialog_.Progress(done, total, unit);
+  }
+  bool Ask(std::string_view text, std::string_view caption, BoxIcon icon) override {
+    return dialog_.Ask(text, caption, icon);
+  }
+  void Problem(std::string_view text, std::string_view caption, BoxIcon icon) override {
+    dialog_.Problem(text, caption, icon);
+  }
+  std::string MessageText(int entry, size_t buffer_bytes) override {
+    return dialog_.MessageText(entry, buffer_bytes);
+  }
+  void Finished(RunEnd end) override { dialog_.Finished(end); }
   void Repaint() override {}
 
   Control& control(int id) { return controls_[id]; }
@@ -73,6 +97,7 @@ class MemoryWindow : public WindowSurface {
   std::map<int, Control> controls_;
 
  private:
+  DialogObserver dialog_{*this};
   Answerer answerer_;
   std::vector<ShownBox> boxes_;
   int success_boxes_ = 0;

@@ -1,5 +1,5 @@
-// What every stage of an update run works with besides the port: the main
-// window, the clock, the progress counters, the run's options and the
+// What every stage of an update run works with besides the port: the
+// observer it reports to, the clock, the progress counters, the run's options and the
 // files it reads.
 #pragma once
 
@@ -7,8 +7,8 @@
 
 #include "link/cancellation.h"
 #include "link/clock.h"
+#include "link/run_observer.h"
 #include "link/status_log.h"
-#include "link/window_surface.h"
 
 namespace r7700 {
 
@@ -56,7 +56,7 @@ enum class InstrumentReach {
 };
 
 struct RunContext {
-  WindowSurface& window;
+  RunObserver& observer;
   Clock& clock;
   ProgressState progress{};
   RunOptions options{};

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "link/control_ids.h"
+#include "link/dialog_observer.h"
 #include "link/error_report.h"
 #include "link/text_format.h"
 #include "link/window_surface.h"
@@ -13,19 +14,19 @@ namespace {
 
 // A port that opened but refused a setting (baud 0: not the speed) is
 // closed again: a run over it would talk past the instrument.
-OwnedPort Refused(WindowSurface& window, const std::string& name, int32_t baud,
+OwnedPort Refused(RunObserver& observer, const std::string& name, int32_t baud,
                   const LineResult& result) {
-  ShowRunError(window, PortRefusalText(name, baud, result.reason));
+  ShowRunError(observer, PortRefusalText(name, baud, result.reason));
   return nullptr;
 }
 
 }  // namespace
 
-OwnedPort OpenPort(SerialBackend& backend, WindowSurface& window, const std::string& name,
+OwnedPort OpenPort(SerialBackend& backend, RunObserver& observer, const std::string& name,
                    int32_t baud) {
   OpenResult opened = backend.Open(name);
   if (!opened) {
-    ShowNumberedMessage(window, IDS_PORT_OPEN_FAILED, IDS_CAPTION_ERROR, BoxIcon::kError,
+    ShowNumberedMessage(observer, IDS_PORT_OPEN_FAILED, IDS_CAPTION_ERROR, BoxIcon::kError,
                         name.c_str(), kMsgPortOpenFailed);
     return nullptr;
   }
@@ -33,12 +34,12 @@ OwnedPort OpenPort(SerialBackend& backend, WindowSurface& window, const std::str
   // A refused queue request ends the open without a message; the port is
   // released here rather than leaked.
   if (!port->RequestQueues(kPortQueueBytes, kPortQueueBytes)) return nullptr;
-  if (LineResult purged = port->Purge(); !purged.ok) return Refused(window, name, 0, purged);
+  if (LineResult purged = port->Purge(); !purged.ok) return Refused(observer, name, 0, purged);
   if (LineResult limits = port->SetTimeouts(kPortTimeouts); !limits.ok) {
-    return Refused(window, name, 0, limits);
+    return Refused(observer, name, 0, limits);
   }
   if (LineResult line = port->ConfigureLine(baud); !line.ok) {
-    return Refused(window, name, baud, line);
+    return Refused(observer, name, baud, line);
   }
   return port;
 }
@@ -117,7 +118,8 @@ void FindFreePorts(SerialBackend& backend, FreePortList& list) {
 int FillPortList(SerialBackend& backend, FreePortList& list, WindowSurface& window) {
   FindFreePorts(backend, list);
   if (list.names.empty()) {
-    ShowNumberedMessage(window, IDS_NO_FREE_PORT, IDS_CAPTION_ERROR, BoxIcon::kError,
+    DialogObserver observer(window);
+    ShowNumberedMessage(observer, IDS_NO_FREE_PORT, IDS_CAPTION_ERROR, BoxIcon::kError,
                         kMsgNoFreePort);
     return kMsgNoFreePort;
   }

@@ -13,6 +13,7 @@
 
 namespace r7700 {
 
+class RunObserver;
 class WindowSurface;
 
 // The open port, first argument of every link, dialogue and download
@@ -36,11 +37,11 @@ inline constexpr int kDefaultBaudPosition = 1;
 
 // Opens the port exclusively with 8N1, no flow control, DTR/RTS raised, both
 // directions purged. When it cannot be opened, shows numbered message 104
-// (owned by the window) and returns nullptr. When the queue request is
+// (reported as a problem) and returns nullptr. When the queue request is
 // refused, closes the port again and returns nullptr without a message.
 // When the port refuses a setting, shows PortRefusalText as a run error,
 // closes the port again and returns nullptr.
-OwnedPort OpenPort(SerialBackend& backend, WindowSurface& window, const std::string& name,
+OwnedPort OpenPort(SerialBackend& backend, RunObserver& observer, const std::string& name,
                    int32_t baud);
 // Changes the speed and purges both directions: whatever was buffered is
 // lost. A refused speed leaves the line at the one it had, unpurged.

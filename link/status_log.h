@@ -1,20 +1,20 @@
-// Status log, progress display and the short pause: what every stage of a
-// run writes to the main window while it works.
+// Status log, progress and the short pause: what every stage of a run
+// reports to its observer while it works.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "link/run_observer.h"
+
 namespace r7700 {
 
 class Clock;
-class WindowSurface;
 
-// Counters of the current progress phase.
+// The counter of the current progress phase: units counted so far.
 struct ProgressState {
-  int32_t transfer_counter = 0;  // units counted so far in this phase
-  int32_t shown_percent = 0;     // whole percent the bar has reached
+  int32_t transfer_counter = 0;
 };
 
 inline constexpr uint32_t kShortPauseMs = 200;
@@ -22,22 +22,21 @@ inline constexpr uint32_t kShortPauseMs = 200;
 // Widens every LF to CR LF (a CR already standing before it stays).
 std::string WidenLineEnds(std::string_view text);
 
-// Appends printf-style text to the status log (1006), every "\n" becoming
-// CR LF. No line end is added. Texts of any length are appended whole.
-void LogLine(WindowSurface& window, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// Reports printf-style text to the status log. No line end is added. Texts
+// of any length are reported whole.
+void LogLine(RunObserver& observer, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // Empties the status log and gives it the focus, as a run does before its
 // first question.
-void ClearStatusLog(WindowSurface& window);
+void ClearStatusLog(RunObserver& observer);
 
-// Sets the progress caption (1022).
-void SetProgressCaption(WindowSurface& window, std::string_view text);
+// Begins a progress phase under this caption.
+void SetProgressCaption(RunObserver& observer, std::string_view text);
 
-// Amount 0 starts a phase: counters to 0, bar range 0..100, step 1, pos 0;
-// the counter text is left as it was. Any other amount advances the phase:
-// counter text (1008) "%ld = %d%%", and the bar steps once per new whole
-// percent. total must be greater than 0.
-void ShowProgress(WindowSurface& window, ProgressState& progress, int32_t amount, int32_t total);
+// Amount 0 starts a phase: its counter goes to 0. Any other amount advances
+// the phase by that many units. total must be greater than 0.
+void ShowProgress(RunObserver& observer, ProgressState& progress, int32_t amount, int32_t total,
+                  ProgressUnit unit);
 
 // The 200 ms pause the dialogue makes after its commands.
 void ShortPause(Clock& clock);

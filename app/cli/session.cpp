@@ -39,30 +39,37 @@ Session::Session(const CliOptions& options, SerialBackend& backend, Clock& clock
       profiles_(MakePlatformProfileStore()),
       services_{serial_, *profiles_, clock, &InterruptFlag()},
       terminal_(StreamsFor(outputs), options.assume_yes),
-      window_(terminal_, events_) {
+      reporter_(terminal_, events_) {
+  terminal_.ReportTo(reporter_);
   events_.Add(tally_);
   events_.Add(last_box_);
   if (outputs.json != nullptr) {
     json_.emplace(outputs.json, std::string());
     if (outputs.json_events) events_.Add(*json_);
   }
-  if (outputs.log != nullptr) events_.Add(log_.emplace(outputs.log, outputs.trace));
+  if (outputs.log == stderr) {
+    // The log shares the terminal with the progress line: its lines go above it.
+    events_.Add(log_.emplace(outputs.log, outputs.trace,
+                             [this](std::string_view lines) { terminal_.WriteAbove(lines); }));
+  } else if (outputs.log != nullptr) {
+    events_.Add(log_.emplace(outputs.log, outputs.trace));
+  }
   app_.paths = options.home.empty() ? ResolveDataPaths() : ResolveDataPathsForFolder(options.home);
 }
 
 int Session::Start() {
   // The loader that failed has shown its numbered message.
-  if (LoadStartupData(app_, services_, window_, options_.port) != 0) return kExitStartupFailed;
-  FillLanguageLists(window_, app_.choices, app_.selected);
+  if (LoadStartupData(app_, services_, terminal_, options_.port) != 0) return kExitStartupFailed;
+  FillLanguageLists(terminal_, app_.choices, app_.selected);
   std::string problem;
   std::string notice;
-  if (!ApplyCliOptions(options_, app_, window_, &problem, &notice)) {
+  if (!ApplyCliOptions(options_, app_, terminal_, &problem, &notice)) {
     std::fprintf(err(), "r7700-update: %s\n", problem.c_str());
     return kExitUsage;
   }
   if (!notice.empty()) std::fprintf(err(), "r7700-update: %s\n", notice.c_str());
   // Every record from here on names the port, so runs on several ports can be told apart.
-  if (json_) json_->set_port_label(SelectedPortName(app_.ports, window_));
+  if (json_) json_->set_port_label(SelectedPortName(app_.ports, terminal_));
   return kExitSuccess;
 }
 
@@ -78,7 +85,7 @@ void Session::Record(const std::string& text) {
 }
 
 void Session::End() {
-  window_.FlushLogLine();
+  reporter_.FlushLogLine();
   terminal_.EndProgressLine();
 }
 

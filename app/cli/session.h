@@ -15,11 +15,12 @@
 #include "app/cli/explained_opens.h"
 #include "app/cli/report/json_events.h"
 #include "app/cli/report/log_file.h"
-#include "app/cli/report/observed_window.h"
 #include "app/cli/report/run_events.h"
+#include "app/cli/report/run_reporter.h"
 #include "app/cli/report/traced_serial.h"
 #include "app/cli/report/transfer_tally.h"
 #include "app/cli/terminal/terminal_window.h"
+#include "app/update_request.h"
 
 namespace r7700::cli {
 
@@ -47,8 +48,15 @@ class Session {
   const CliOptions& options() const { return options_; }
   AppState& app() { return app_; }
   Services& services() { return services_; }
-  WindowSurface& window() { return window_; }
+  // The controls as start-up and the options set them.
+  WindowSurface& window() { return terminal_; }
+  // What the run reports to: the terminal, and the run's events.
+  RunReporter& observer() { return reporter_; }
   TerminalWindow& terminal() { return terminal_; }
+  // The request as the options have set the controls.
+  UpdateRequest request() { return ReadUpdateRequest(app_, terminal_); }
+  // The backend without the session's trace, for runs that trace on their own.
+  SerialBackend& untraced_serial() { return explained_; }
   RunEvents& events() { return events_; }
   const TransferTally& tally() const { return tally_; }
   // The sink of --json (null without it), for the mode's own records.
@@ -90,7 +98,7 @@ class Session {
   Services services_;
   AppState app_;
   TerminalWindow terminal_;
-  ObservedWindow window_;
+  RunReporter reporter_;
 };
 
 }  // namespace r7700::cli

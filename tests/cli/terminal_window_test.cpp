@@ -56,7 +56,7 @@ TEST_F(TerminalWindowTest, TheLogComesOutAsLoggedAndBoxesAsCaptionAndText) {
   LogLine(window, "Downloading:");
   LogLine(window, "Transferred %d Bytes\r\n", 2233);
   ShowRunError(window, "Selected languages too large!\nPlease deselect one language!");
-  window.ShowSuccess();
+  window.Finished(RunEnd::kSucceeded);
 
   EXPECT_EQ(out_.Text(), "Change baudrate\nDownloading:Transferred 2233 Bytes\r\n");
   // The window's own log keeps the widened line ends.
@@ -124,15 +124,16 @@ TEST_F(TerminalWindowTest, EachPhaseIsOneLineThatFitsResetsAndEndsWhereTheRunSay
 
   LogLine(window, "Downloading:");
   SetProgressCaption(window, "Bytes transferred:");
-  ShowProgress(window, progress, 0, 10240);
+  ShowProgress(window, progress, 0, 10240, ProgressUnit::kBytes);
   now = 2;
-  ShowProgress(window, progress, 5120, 10240);
-  // The closing line reports the whole transfer although less was counted.
+  ShowProgress(window, progress, 5120, 10240, ProgressUnit::kBytes);
+  // The transfer is complete although less was counted.
+  window.StageCompleted();
   LogLine(window, "\nTransferred 10240 Bytes in 4 sec!\n");
   SetProgressCaption(window, "Erasing ...");
-  ShowProgress(window, progress, 0, 60);
+  ShowProgress(window, progress, 0, 60, ProgressUnit::kTicks);
   now = 3;
-  ShowProgress(window, progress, 1, 60);
+  ShowProgress(window, progress, 1, 60, ProgressUnit::kTicks);
   LogLine(window, "Board does not repsond!");
   ShowRunError(window, "Firmware download failed!");
 
@@ -158,8 +159,8 @@ TEST_F(TerminalWindowTest, WithoutATerminalThereIsNoProgressLine) {
   TerminalWindow window = Window(true, false);
   ProgressState progress;
   SetProgressCaption(window, "Erasing ...");
-  ShowProgress(window, progress, 0, 60);
-  ShowProgress(window, progress, 1, 60);
+  ShowProgress(window, progress, 0, 60, ProgressUnit::kTicks);
+  ShowProgress(window, progress, 1, 60, ProgressUnit::kTicks);
   EXPECT_EQ(err_.Text(), "");
   EXPECT_EQ(window.GetText(IDC_COUNTER), "1 = 1%");
 }

@@ -55,7 +55,7 @@ TEST_F(StatusLogTest, ProgressCaptionIsSetAsGiven) {
 class ProgressTest : public ::testing::Test {
  protected:
   std::string Counter() { return window_.GetText(IDC_COUNTER); }
-  void Show(int32_t amount, int32_t total) { ShowProgress(window_, progress_, amount, total); }
+  void Show(int32_t amount, int32_t total) { ShowProgress(window_, progress_, amount, total, ProgressUnit::kTicks); }
   // The counter text and the bar position a user sees now.
   void ExpectShown(const std::string& counter, int bar) {
     EXPECT_EQ(Counter(), counter);

@@ -49,17 +49,17 @@ std::string Joined(const std::vector<std::string>& names) {
 
 }  // namespace
 
-UpdatePlan MakeUpdatePlan(AppState& app, WindowSurface& window) {
+UpdatePlan MakeUpdatePlan(const AppState& app, const UpdateRequest& request) {
   UpdatePlan plan;
-  plan.port = SelectedPortName(app.ports, window);
-  plan.baud = SelectedBaud(window);
-  plan.options = ReadRunOptions(app.settings.mode, window);
-  plan.skip_unchanged = app.transfer_policy.skip_unchanged;
-  plan.firmware_chosen = window.IsChecked(IDC_DOWNLOAD_FIRMWARE);
+  plan.port = request.port;
+  plan.baud = request.baud;
+  plan.options = request.options;
+  plan.skip_unchanged = request.policy.skip_unchanged;
+  plan.firmware_chosen = request.download_firmware;
   plan.firmware_path = app.paths.firmware_path;
   plan.firmware_readable = ReadFirmwareContents(plan.firmware_path, plan.options, &plan.firmware);
-  plan.languages_chosen = window.IsChecked(IDC_DOWNLOAD_LANGUAGES);
-  for (const int32_t row : app.selected) {
+  plan.languages_chosen = request.download_languages;
+  for (const int32_t row : request.languages) {
     if (row > 0 && row < kLanguageRows) {
       plan.languages.push_back(app.choices.rows[static_cast<size_t>(row)].name);
     }

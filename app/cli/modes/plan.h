@@ -10,7 +10,7 @@
 #include "app/app_state.h"
 #include "app/cli/report/json_writer.h"
 #include "app/update_contents.h"
-#include "link/window_surface.h"
+#include "app/update_request.h"
 
 namespace r7700::cli {
 
@@ -36,7 +36,7 @@ struct UpdatePlan {
 
 // Reads the choices as the run will read them (boxes, lists, options) and
 // the firmware image file.
-UpdatePlan MakeUpdatePlan(AppState& app, WindowSurface& window);
+UpdatePlan MakeUpdatePlan(const AppState& app, const UpdateRequest& request);
 
 // Lines of "  label  value", headed "Plan:".
 std::string PlanText(const UpdatePlan& plan);

@@ -8,23 +8,22 @@
 namespace r7700::cli {
 
 ReadOnlyLink::ReadOnlyLink(Session& session)
-    : session_(session),
-      run_{session.window(),
-           session.services().clock,
-           {},
-           ReadRunOptions(session.app().settings.mode, session.window()),
-           session.app().paths.firmware_path,
-           session.app().paths.temp_image_path} {
+    : session_(session), run_{session.observer(),
+                              session.services().clock,
+                              {},
+                              session.request().options,
+                              session.app().paths.firmware_path,
+                              session.app().paths.temp_image_path} {
   // Reading writes nothing, so the power supply does not matter here.
   run_.policy.find_monitor_at_run_speed = true;
 }
 
 bool ReadOnlyLink::Connect() {
-  WindowSurface& window = session_.window();
-  run_.port_name = SelectedPortName(session_.app().ports, window);
-  port_ = OpenRunPort(session_.services().serial, window, run_.port_name);
+  const UpdateRequest request = session_.request();
+  run_.port_name = request.port;
+  port_ = OpenRunPort(session_.services().serial, run_.observer, request.port);
   if (port_ == nullptr) return false;
-  return ConnectWithRetry(run_, port_.get(), SelectedBaud(window), ReachMonitor) == kRunSucceeded;
+  return ConnectWithRetry(run_, port_.get(), request.baud, ReachMonitor) == kRunSucceeded;
 }
 
 std::string ReadOnlyLink::MonitorVersion() {

@@ -25,7 +25,7 @@ RunEnding EndingOf(Session& session, bool interrupted, const PortRunReport& repo
                    .report = report,
                    .firmware_bytes = session.tally().firmware_bytes(),
                    .language_bytes = session.tally().language_bytes(),
-                   .baud = SelectedBaud(session.window()),
+                   .baud = session.request().baud,
                    .fast = options.fast,
                    .skip_unchanged = options.skip_unchanged};
 }
@@ -61,7 +61,7 @@ std::string InterruptedText(InstrumentReach reach) {
 }
 
 UpdatePlan ShowPlanBeforeQuestion(Session& session, const std::string& ports) {
-  UpdatePlan plan = MakeUpdatePlan(session.app(), session.window());
+  UpdatePlan plan = MakeUpdatePlan(session.app(), session.request());
   plan.port = ports;
   const std::string text = PlanText(plan);
   std::fwrite(text.data(), 1, text.size(), session.err());
@@ -85,9 +85,11 @@ void WarnOfScaledTime(std::FILE* err) {
 }
 
 int RunUpdateMode(Session& session) {
-  ShowPlanBeforeQuestion(session, SelectedPortName(session.app().ports, session.window()));
+  ShowPlanBeforeQuestion(session, session.request().port);
   PortRunReport report;
-  const int result = UpdateRun(session.app(), session.services(), session.window(), &report);
+  const UpdateRequest request = session.request();
+  const int result =
+      UpdateRun(session.app(), session.services(), request, session.observer(), &report);
   int status = RunExitStatus(result);
   session.End();
   session.Record(InstrumentText(report.identity, report.monitor_version));
@@ -104,8 +106,7 @@ int RunUpdateMode(Session& session) {
     SayWayBack(session, ending);
   }
   if (JsonEventSink* json = session.json()) {
-    WriteRunResult(*json, session.events().Now(), status, report, session.window(),
-                   session.tally());
+    WriteRunResult(*json, session.events().Now(), status, report, request, session.tally());
   }
   return status;
 }

@@ -29,10 +29,10 @@ struct Expected {
 // on, else the exit status after a box or a line said why.
 int WorkOutUpdate(Session& session, Expected* expected) {
   AppState& app = session.app();
-  WindowSurface& window = session.window();
-  expected->firmware = window.IsChecked(IDC_DOWNLOAD_FIRMWARE);
-  expected->languages = window.IsChecked(IDC_DOWNLOAD_LANGUAGES);
-  if (PrepareRun(app, window) != kRunSucceeded) return kExitRunFailed;
+  const UpdateRequest request = session.request();
+  expected->firmware = request.download_firmware;
+  expected->languages = request.download_languages;
+  if (PrepareRun(app, request, session.observer()) != kRunSucceeded) return kExitRunFailed;
   if (expected->firmware && !ReadFirmwareContents(app.paths.firmware_path, app.run_options,
                                                   &expected->firmware_contents)) {
     std::fprintf(session.err(), "r7700-update: --verify: cannot read %s\n",

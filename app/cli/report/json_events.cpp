@@ -1,7 +1,6 @@
 #include "app/cli/report/json_events.h"
 
 #include "app/cli/command_line/options.h"
-#include "app/resources/resource.h"
 
 namespace r7700::cli {
 namespace {
@@ -87,17 +86,20 @@ std::string_view StageOutcomeName(StageOutcome outcome) {
 }
 
 void WriteRunResult(JsonEventSink& sink, const EventTime& time, int exit_status,
-                    const PortRunReport& report, WindowSurface& window,
+                    const PortRunReport& report, const UpdateRequest& request,
                     const TransferTally& tally) {
-  const auto image = [&](int box, StageOutcome outcome, int64_t bytes) {
-    if (!window.IsChecked(box)) outcome = StageOutcome::kNotChosen;
+  const auto image = [&](bool chosen, StageOutcome outcome, int64_t bytes) {
+    if (!chosen) outcome = StageOutcome::kNotChosen;
     return JsonObject().Text("outcome", StageOutcomeName(outcome)).Number("bytes", bytes).str();
   };
-  sink.Write(
-      ResultRecord(sink, time, exit_status)
-          .Raw("firmware", image(IDC_DOWNLOAD_FIRMWARE, report.firmware, tally.firmware_bytes()))
-          .Raw("languages",
-               image(IDC_DOWNLOAD_LANGUAGES, report.languages, tally.language_bytes())));
+  JsonObject instrument;
+  instrument.Text("identity", report.identity).Text("monitor_version", report.monitor_version);
+  sink.Write(ResultRecord(sink, time, exit_status)
+                 .Raw("instrument", instrument.str())
+                 .Raw("firmware",
+                      image(request.download_firmware, report.firmware, tally.firmware_bytes()))
+                 .Raw("languages",
+                      image(request.download_languages, report.languages, tally.language_bytes())));
 }
 
 JsonObject ResultRecord(const JsonEventSink& sink, const EventTime& time, int exit_status) {

@@ -10,6 +10,7 @@
 #include "app/cli/report/json_writer.h"
 #include "app/cli/report/run_events.h"
 #include "app/cli/report/transfer_tally.h"
+#include "app/update_request.h"
 #include "app/update_run.h"
 
 namespace r7700::cli {
@@ -42,11 +43,13 @@ class JsonEventSink : public RunEventSink {
 // whole record of a run that ended before it could start.
 JsonObject ResultRecord(const JsonEventSink& sink, const EventTime& time, int exit_status);
 
-// The last object of an update run: its exit status and outcome, how each
-// image fared with the bytes the instrument acknowledged, and the duration.
-// An image whose box (in window) is not ticked is "not-chosen".
+// The last object of an update run: its exit status and outcome, the
+// instrument it updated (identity and monitor version, when learnt), how
+// each image fared with the bytes the instrument acknowledged, and the
+// duration. An image the request did not ask for is "not-chosen".
 void WriteRunResult(JsonEventSink& sink, const EventTime& time, int exit_status,
-                    const PortRunReport& report, WindowSurface& window, const TransferTally& tally);
+                    const PortRunReport& report, const UpdateRequest& request,
+                    const TransferTally& tally);
 
 // Names of exit statuses and image outcomes as they appear in the records.
 std::string_view ExitOutcomeName(int exit_status);

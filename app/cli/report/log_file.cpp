@@ -53,7 +53,7 @@ void LogFileSink::Received(const EventTime& time, std::string_view line) {
   if (trace_) Write(time, "< " + Printable(line));
 }
 
-void LogFileSink::Frame(const EventTime& time, const FrameSummary& frame) {
+void LogFileSink::Frame(const EventTime& time, const FrameEvent& frame) {
   if (!trace_) return;
   if (frame.length == 0) return Write(time, "frame end");
   const std::string ack = frame.ack ? Format("ack %02x", *frame.ack) : std::string("no ack");
@@ -63,13 +63,15 @@ void LogFileSink::Frame(const EventTime& time, const FrameSummary& frame) {
 
 void LogFileSink::Write(const EventTime& time, std::string_view text) {
   const std::string stamp = IsoTimeStamp(time.wall);
+  std::string lines;
   size_t start = 0;
   do {
     const size_t end = std::min(text.find('\n', start), text.size());
-    std::fprintf(out_, "%s %.*s\n", stamp.c_str(), static_cast<int>(end - start),
-                 text.data() + start);
+    lines += stamp + " " + std::string(text.substr(start, end - start)) + "\n";
     start = end + 1;
   } while (start < text.size());
+  if (writer_) return writer_(lines);
+  std::fwrite(lines.data(), 1, lines.size(), out_);
   std::fflush(out_);
 }
 

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "app/cli/report/run_events.h"
@@ -18,7 +19,11 @@ std::string IsoTimeStamp(std::chrono::system_clock::time_point time);
 
 class LogFileSink : public RunEventSink {
  public:
-  LogFileSink(std::FILE* out, bool trace) : out_(out), trace_(trace) {}
+  // Writes whole lines; set when the log shares a screen with a progress
+  // line, which the lines must not be written into.
+  using LineWriter = std::function<void(std::string_view)>;
+  LogFileSink(std::FILE* out, bool trace, LineWriter writer = {})
+      : out_(out), trace_(trace), writer_(std::move(writer)) {}
 
   void LogLine(const EventTime& time, std::string_view line) override;
   void Box(const EventTime& time, std::string_view caption, std::string_view text) override;
@@ -26,7 +31,7 @@ class LogFileSink : public RunEventSink {
                 bool yes) override;
   void Sent(const EventTime& time, std::string_view line) override;
   void Received(const EventTime& time, std::string_view line) override;
-  void Frame(const EventTime& time, const FrameSummary& frame) override;
+  void Frame(const EventTime& time, const FrameEvent& frame) override;
 
   // Stamps every line of text (a box may have several).
   void Write(const EventTime& time, std::string_view text);
@@ -34,6 +39,7 @@ class LogFileSink : public RunEventSink {
  private:
   std::FILE* out_;
   bool trace_;
+  LineWriter writer_;
 };
 
 }  // namespace r7700::cli

@@ -1,6 +1,7 @@
 // The events of one run as the command line reports them beyond the
-// terminal: stages, status log lines, progress, boxes and questions (from
-// the window surface), the dialogue on the line (from the serial seam). One
+// terminal: stages, status log lines, progress, boxes, questions and frames
+// (from the run's observer), the command lines on the line (from the serial
+// seam). One
 // RunEvents object per run and per port; its sinks (JSON Lines, a log
 // file) are objects of that run too, so several runs can report side by
 // side.
@@ -8,9 +9,10 @@
 
 #include <chrono>
 #include <cstdint>
-#include <optional>
 #include <string_view>
 #include <vector>
+
+#include "link/run_observer.h"
 
 namespace r7700::cli {
 
@@ -18,13 +20,6 @@ namespace r7700::cli {
 struct EventTime {
   double seconds = 0;
   std::chrono::system_clock::time_point wall{};
-};
-
-// A downloader frame as it went over the line.
-struct FrameSummary {
-  uint32_t address = 0;
-  uint32_t length = 0;         // data bytes; 0 is the end block
-  std::optional<uint8_t> ack;  // the byte that answered it, when one did
 };
 
 // Receives the events; every method has a do-nothing default so a sink
@@ -46,7 +41,7 @@ class RunEventSink {
   // A command line sent and a reply line received, without line ends.
   virtual void Sent(const EventTime&, std::string_view /*line*/) {}
   virtual void Received(const EventTime&, std::string_view /*line*/) {}
-  virtual void Frame(const EventTime&, const FrameSummary&) {}
+  virtual void Frame(const EventTime&, const FrameEvent&) {}
 };
 
 // The run's clock and its sinks. Not owning: the sinks live as long as the run.

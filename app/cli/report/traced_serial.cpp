@@ -1,7 +1,5 @@
 #include "app/cli/report/traced_serial.h"
 
-#include <optional>
-
 #include "dialogue/command_link.h"
 #include "link/forwarding_connection.h"
 
@@ -38,13 +36,13 @@ class TracedConnection : public ForwardingConnection {
   void Sent(uint8_t byte) {
     if (header_bytes_ >= 0) return FrameHeaderByte(byte);
     if (data_left_ > 0) {
-      if (--data_left_ == 0) frame_sent_ = true;
+      if (--data_left_ == 0) ack_awaited_ = true;
       return;
     }
-    EndFrame();
+    ack_awaited_ = false;
     if (byte == kFrameStart && sent_line_.empty()) {
       header_bytes_ = 0;
-      frame_ = FrameSummary{};
+      length_ = 0;
     } else if (byte == '\n') {
       events_.Emit(&RunEventSink::Sent, std::string_view(sent_line_));
       sent_line_.clear();
@@ -54,23 +52,22 @@ class TracedConnection : public ForwardingConnection {
   }
 
   void FrameHeaderByte(uint8_t byte) {
-    uint32_t& field = header_bytes_ < kLengthBytes ? frame_.length : frame_.address;
-    field = (field << 8) | byte;
+    if (header_bytes_ < kLengthBytes) length_ = (length_ << 8) | byte;
     ++header_bytes_;
     // The end block is the length 0 alone, with no address and no acknowledgement.
-    if (header_bytes_ == kLengthBytes && frame_.length == 0) {
+    if (header_bytes_ == kLengthBytes && length_ == 0) {
       header_bytes_ = -1;
-      return events_.Emit(&RunEventSink::Frame, frame_);
+      return;
     }
     if (header_bytes_ < kLengthBytes + kAddressBytes) return;
     header_bytes_ = -1;
-    data_left_ = frame_.length;
+    data_left_ = length_;
   }
 
   void Received(uint8_t byte) {
-    if (frame_sent_) {
-      frame_.ack = byte;
-      return EndFrame();
+    if (ack_awaited_) {
+      ack_awaited_ = false;
+      return;
     }
     if (byte == '\r') return;
     if (byte != '\n') {
@@ -81,16 +78,7 @@ class TracedConnection : public ForwardingConnection {
     received_line_.clear();
   }
 
-  // A frame whose data has gone out is reported once its acknowledgement
-  // came or the dialogue moved on without one.
-  void EndFrame() {
-    if (!frame_sent_) return;
-    frame_sent_ = false;
-    events_.Emit(&RunEventSink::Frame, frame_);
-  }
-
   void EndReceivedLine() {
-    EndFrame();
     if (received_line_.empty()) return;
     events_.Emit(&RunEventSink::Received, std::string_view(received_line_));
     received_line_.clear();
@@ -100,10 +88,10 @@ class TracedConnection : public ForwardingConnection {
   RunEvents& events_;
   std::string sent_line_;
   std::string received_line_;
-  FrameSummary frame_;
+  uint32_t length_ = 0;    // of the frame being sent
   int header_bytes_ = -1;  // header bytes of the frame being sent; -1: none
   uint32_t data_left_ = 0;
-  bool frame_sent_ = false;  // its data is out, its acknowledgement awaited
+  bool ack_awaited_ = false;  // a frame's data is out, its acknowledgement not yet in
 };
 
 }  // namespace

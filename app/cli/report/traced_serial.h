@@ -1,7 +1,7 @@
 // A serial backend that passes everything to the one it wraps and reports
-// the dialogue as events: each command line sent, each line received, and
-// each downloader frame as address, length and the acknowledgement that
-// answered it. Nothing is changed on the line.
+// the dialogue's text as events: each command line sent and each line
+// received. Nothing is changed on the line. Frames are reported by the run
+// itself; here their bytes are only passed over.
 //
 // The write stream is read as the dialogue writes it: text lines ending in
 // LF, and frames that start with the byte "J" where a line would start (no

@@ -1,5 +1,6 @@
 // Counts the bytes the instrument acknowledged in downloader frames, by the
-// region they went to: what the result record reports as sent.
+// region the run sent them to: what the result record reports as sent. One
+// tally per run, fed by that run's observer alone.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +11,7 @@ namespace r7700::cli {
 
 class TransferTally : public RunEventSink {
  public:
-  void Frame(const EventTime&, const FrameSummary& frame) override;
+  void Frame(const EventTime&, const FrameEvent& frame) override;
 
   int64_t firmware_bytes() const { return firmware_bytes_; }
   int64_t language_bytes() const { return language_bytes_; }

@@ -11,9 +11,9 @@
 #include "app/cli/modes/way_back.h"
 #include "app/cli/report/json_events.h"
 #include "app/cli/report/log_file.h"
-#include "app/cli/report/observed_window.h"
 #include "app/cli/report/run_events.h"
 #include "app/cli/report/service_record.h"
+#include "app/cli/report/run_reporter.h"
 #include "app/cli/report/traced_serial.h"
 #include "app/cli/report/transfer_tally.h"
 #include "app/cli/several/port_window.h"
@@ -78,18 +78,18 @@ void UpdateOnePort(const PortRunsJob& job, const std::string& port, size_t index
   if (log_sink) log_sink->Write(events.Now(), HeadText(head));
   TracedSerialBackend serial(job.serial, events);
   PortWindow port_window(display, index);
-  ObservedWindow window(port_window, events);
-  window.SetChecked(IDC_DOWNLOAD_FIRMWARE, job.download_firmware);
-  window.SetChecked(IDC_DOWNLOAD_LANGUAGES, job.download_languages);
+  RunReporter reporter(port_window, events);
+  UpdateRequest request = job.request;
+  request.port = port;
 
   CancellableClock clock(job.clock, job.cancel);
-  RunContext run{window, clock, {}, job.options, job.firmware_path, job.language_image_path};
+  RunContext run{reporter, clock, {}, request.options, job.firmware_path, job.language_image_path};
   run.cancel = job.cancel;
-  run.policy = job.policy;
-  outcome.result = UpdateOnPort(run, serial, port, job.baud, &outcome.report);
-  window.FlushLogLine();
+  run.policy = request.policy;
+  outcome.result = UpdateOnPort(run, serial, request, &outcome.report);
+  // The summary table ends the runs; no port shows a SUCCESS box of its own.
+  reporter.FlushLogLine();
   port_window.EndLog();
-  outcome.identity = run.identity;
   outcome.reach = run.reach;
   if (outcome.result != kRunSucceeded) outcome.failure = port_window.last_box_text();
   outcome.seconds = events.Now().seconds;
@@ -104,7 +104,7 @@ void UpdateOnePort(const PortRunsJob& job, const std::string& port, size_t index
                         VerdictText(PortExitStatus(outcome.result), outcome.seconds, holdings));
   }
   if (json) {
-    WriteRunResult(*json, events.Now(), PortExitStatus(outcome.result), outcome.report, window,
+    WriteRunResult(*json, events.Now(), PortExitStatus(outcome.result), outcome.report, request,
                    tally);
   }
   PortStatus status;

@@ -22,26 +22,21 @@ namespace r7700::cli {
 
 // What every port's run shares, read-only.
 struct PortRunsJob {
-  SerialBackend& serial;
+  SerialBackend& serial;  // untraced: each port traces its own dialogue
   Clock& clock;
-  int32_t baud = 0;
-  RunOptions options;
-  std::string firmware_path;
-  std::string language_image_path;
-  bool download_firmware = false;
-  bool download_languages = false;
-  std::string log_dir;        // empty: no log files
-  RunHead head{};             // of every log file, each with its own port
-  std::FILE* json = nullptr;  // --json: every port's events there, each naming its port
-  bool trace = false;         // the dialogue too in the log files
-  TransferPolicy policy{};
+  UpdateRequest request;  // its port is each port's own
+  std::string firmware_path{};
+  std::string language_image_path{};
+  std::string log_dir{};               // empty: no log files
+  RunHead head{};                      // of every log file, each with its own port
+  std::FILE* json = nullptr;           // --json: every port's events there, each naming its port
+  bool trace = false;                  // the dialogue too in the log files
   const CancelFlag* cancel = nullptr;  // interrupts every port's run
 };
 
 // How one instrument's update ended.
 struct PortOutcome {
   std::string port;
-  std::string identity;  // empty: never identified
   PortRunReport report;
   int result = kRunFailed;
   double seconds = 0;

@@ -1,7 +1,6 @@
-// The window of one instrument's run when several run at once: its controls
-// live in memory, whole log lines and boxes go to the shared display, and
-// the progress controls become the port's status line (stage, percent,
-// rate, time left).
+// The display of one instrument's run when several run at once: whole log
+// lines and boxes go to the shared display, and progress becomes the
+// port's status line (stage, percent, rate, time left).
 #pragma once
 
 #include <chrono>
@@ -9,23 +8,24 @@
 #include <string_view>
 
 #include "app/cli/several/multi_display.h"
-#include "link/memory_window.h"
+#include "link/run_observer.h"
 
 namespace r7700::cli {
 
-class PortWindow : public MemoryWindow {
+class PortWindow : public RunObserver {
  public:
   // The retry offer is answered Yes: the one confirmation for all ports
   // stands for it.
   PortWindow(MultiDisplay& display, size_t index);
 
-  void AppendText(int id, std::string_view text) override;
-  void SetText(int id, std::string_view text) override;
-  void ProgressSetRange(int low, int high) override;
-  void ProgressSetPos(int pos) override;
-  void ProgressStepIt() override;
-  BoxAnswer ShowBox(std::string_view text, std::string_view caption, BoxIcon icon,
-                    BoxButtons buttons) override;
+  void LogText(std::string_view text) override;
+  void LogCleared(bool) override {}
+  void StageBegun(std::string_view) override {}
+  void Progress(int64_t done, int64_t total, ProgressUnit unit) override;
+  void StageCompleted() override;
+  bool Ask(std::string_view text, std::string_view caption, BoxIcon icon) override;
+  void Problem(std::string_view text, std::string_view caption, BoxIcon icon) override;
+  std::string MessageText(int entry, size_t buffer_bytes) override;
 
   // Passes on a log line still open; the text of the last box shown.
   void EndLog();
@@ -33,7 +33,8 @@ class PortWindow : public MemoryWindow {
 
  private:
   void TakeLine(std::string_view line);
-  void UpdateStatus();
+  void ShowBox(std::string_view text, std::string_view caption);
+  void UpdateStatus(int64_t done, int percent, ProgressUnit unit);
 
   MultiDisplay& display_;
   size_t index_;
@@ -42,7 +43,8 @@ class PortWindow : public MemoryWindow {
   std::string last_line_;
   PortStatus status_;
   std::chrono::steady_clock::time_point phase_start_ = std::chrono::steady_clock::now();
-  bool phase_counted_ = false;  // the counter text belongs to this phase
+  int64_t total_ = 0;  // of the current phase
+  ProgressUnit unit_ = ProgressUnit::kTicks;
 };
 
 }  // namespace r7700::cli

@@ -7,7 +7,6 @@
 #include "app/cli/several/port_runs.h"
 #include "app/cli/several/summary_table.h"
 #include "app/cli/terminal/console.h"
-#include "app/resources/resource.h"
 #include "app/update_run.h"
 
 namespace r7700::cli {
@@ -36,18 +35,17 @@ std::string PortList(const std::vector<std::string>& ports) {
 
 int UpdateSeveralInstruments(const CliOptions& options, Session& session) {
   AppState& app = session.app();
-  WindowSurface& window = session.window();
   JsonEventSink* json = session.json();
   // The questions and the image are those of all ports, not of the first.
   if (json != nullptr) json->set_port_label({});
   std::FILE* out = json != nullptr ? stderr : stdout;
-  const int32_t baud = SelectedBaud(window);
+  const UpdateRequest request = session.request();
   const UpdatePlan plan = ShowPlanBeforeQuestion(session, PortList(options.ports));
   std::fprintf(stderr, "%zu instruments at once: %s\n", options.ports.size(),
                PortList(options.ports).c_str());
-  const bool confirmed = ConfirmConnected(window);
+  const bool confirmed = ConfirmConnected(session.observer());
   // One image for all: built here, read by every port's download.
-  const bool prepared = confirmed && PrepareRun(app, window) == kRunSucceeded;
+  const bool prepared = confirmed && PrepareRun(app, request, session.observer()) == kRunSucceeded;
   // An interrupt before the ports' runs began has touched no instrument.
   if (InterruptExitStatus() != 0) {
     std::fprintf(stderr, "r7700-update: %s\n",
@@ -59,19 +57,15 @@ int UpdateSeveralInstruments(const CliOptions& options, Session& session) {
   session.End();
 
   const PortRunsJob job{
-      .serial = session.services().serial,
+      .serial = session.untraced_serial(),
       .clock = session.services().clock,
-      .baud = baud,
-      .options = app.run_options,
+      .request = request,
       .firmware_path = app.paths.firmware_path,
       .language_image_path = app.paths.temp_image_path,
-      .download_firmware = window.IsChecked(IDC_DOWNLOAD_FIRMWARE),
-      .download_languages = window.IsChecked(IDC_DOWNLOAD_LANGUAGES),
       .log_dir = options.log_dir,
-      .head = {.command = options.command_line, .baud = baud, .images = PlanImageLines(plan)},
+      .head = {.command = options.command_line, .baud = request.baud, .images = PlanImageLines(plan)},
       .json = json != nullptr ? stdout : nullptr,
       .trace = options.trace,
-      .policy = app.transfer_policy,
       .cancel = session.services().cancel};
   DisplayStreams streams;
   streams.out = out;

@@ -65,7 +65,7 @@ std::string SummaryTable(const std::vector<PortOutcome>& outcomes, const std::st
                          int columns) {
   std::vector<Row> rows{{"PORT", "IDENTITY", "FIRMWARE", "LANGUAGES", "RESULT", "DURATION"}};
   for (const PortOutcome& outcome : outcomes) {
-    rows.push_back({outcome.port, outcome.identity.empty() ? "-" : outcome.identity,
+    rows.push_back({outcome.port, outcome.report.identity.empty() ? "-" : outcome.report.identity,
                     StageText(outcome.report.firmware, "loaded"),
                     StageText(outcome.report.languages, languages), ResultText(outcome),
                     Duration(outcome.seconds)});

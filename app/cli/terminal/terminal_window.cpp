@@ -8,6 +8,7 @@
 
 #include "app/cli/terminal/progress_bar.h"
 #include "app/resources/resource.h"
+#include "link/status_log.h"
 #include "link/text_format.h"
 
 namespace r7700::cli {
@@ -15,20 +16,6 @@ namespace {
 
 constexpr int kDefaultColumns = 80;
 constexpr int kPlainStepPercent = 10;
-// The caption of the phases that count bytes on the wire.
-constexpr std::string_view kTransferCaption = "Bytes transferred:";
-
-// The closing line of a transfer states its total ("Transferred %ld Bytes").
-// The bytes counted may stop short of it (the firmware's last five bytes are
-// its marker, written afterwards), so the phase ends at what the run reports.
-long ReportedTransfer(std::string_view text) {
-  static constexpr std::string_view kReport = "Transferred ";
-  const size_t at = text.find(kReport);
-  long bytes = -1;
-  if (at == std::string_view::npos) return -1;
-  const std::string rest(text.substr(at + kReport.size()));
-  return std::sscanf(rest.c_str(), "%ld Bytes", &bytes) == 1 ? bytes : -1;
-}
 
 // Control bytes the terminal would act on (an escape sequence from the
 // line could clear the screen or retitle the window) are shown as \xNN.
@@ -36,19 +23,29 @@ bool ActsOnTerminal(unsigned char c) {
   return (c < 0x20 && c != '\n' && c != '\r' && c != '\t') || c == 0x7F;
 }
 
-// The log widened every LF to CR LF; the terminal wants the LF alone. A CR
-// not followed by LF was logged as such and stays.
+// The log text as logged: only what the terminal would act on is escaped.
+std::string Shown(std::string_view text) {
+  std::string shown;
+  shown.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (ActsOnTerminal(byte)) {
+      shown += Format("\\x%02x", static_cast<unsigned>(byte));
+    } else {
+      shown.push_back(c);
+    }
+  }
+  return shown;
+}
+
+// The window's log widened every LF to CR LF; the text as logged has the LF
+// alone. A CR not followed by LF was logged as such and stays.
 std::string NarrowLineEnds(std::string_view text) {
   std::string narrowed;
   narrowed.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (ActsOnTerminal(c)) {
-      narrowed += Format("\\x%02x", static_cast<unsigned>(c));
-    } else {
-      narrowed.push_back(text[i]);
-    }
+    narrowed.push_back(text[i]);
   }
   return narrowed;
 }
@@ -76,55 +73,96 @@ bool ReadAnswerLine(std::FILE* in, std::string* line) {
 TerminalWindow::TerminalWindow(TerminalStreams streams, bool assume_yes)
     : streams_(streams), assume_yes_(assume_yes) {}
 
-void TerminalWindow::SetText(int id, std::string_view text) {
-  MemoryWindow::SetText(id, text);
-  if (id == IDC_PROGRESS_CAPTION) {
-    EndProgressLine();
-    StartPhase();
-  }
-  if (id == IDC_COUNTER) counter_current_ = true;
-  if (id == IDC_PROGRESS_CAPTION || id == IDC_COUNTER) DrawProgress();
-}
-
 bool TerminalWindow::Interrupted() const {
   return streams_.interrupted != nullptr && streams_.interrupted->load();
 }
 
+// The log's text reaches the controls in memory through LogText, once.
 void TerminalWindow::AppendText(int id, std::string_view text) {
-  MemoryWindow::AppendText(id, text);
-  if (id != IDC_STATUS_LOG || text.empty() || Interrupted()) return;
-  const bool phase_shown = !drawn_.empty() || (!streams_.progress_bar && plain_steps_ > 0);
-  if (const long reported = ReportedTransfer(text); reported >= 0 && phase_shown) {
-    final_count_ = reported;
-    DrawProgress();
+  if (id != IDC_STATUS_LOG) return MemoryWindow::AppendText(id, text);
+  if (!text.empty()) route_->LogText(NarrowLineEnds(text));
+}
+
+BoxAnswer TerminalWindow::ShowBox(std::string_view text, std::string_view caption, BoxIcon icon,
+                                  BoxButtons buttons) {
+  if (buttons == BoxButtons::kOk) {
+    route_->Problem(text, caption, icon);
+    return BoxAnswer::kOk;
   }
+  return route_->Ask(text, caption, icon) ? BoxAnswer::kYes : BoxAnswer::kNo;
+}
+
+// Each event also sets the controls in memory as the dialog's would be set.
+void TerminalWindow::LogText(std::string_view text) {
+  MemoryWindow::AppendText(IDC_STATUS_LOG, WidenLineEnds(text));
+  if (text.empty() || Interrupted()) return;
   EndProgressLine();
-  const std::string narrowed = NarrowLineEnds(text);
-  std::fwrite(narrowed.data(), 1, narrowed.size(), streams_.out);
+  const std::string shown = Shown(text);
+  std::fwrite(shown.data(), 1, shown.size(), streams_.out);
   std::fflush(streams_.out);
   log_line_open_ = text.back() != '\n';
 }
 
-void TerminalWindow::ProgressSetRange(int low, int high) {
-  MemoryWindow::ProgressSetRange(low, high);
-  // A bar restarted under the same caption is a phase of its own.
-  if (counter_current_) EndProgressLine();
+void TerminalWindow::LogCleared(bool take_focus) {
+  MemoryWindow::LogCleared(take_focus);
+}
+
+void TerminalWindow::StageBegun(std::string_view caption) {
+  MemoryWindow::StageBegun(caption);
+  EndProgressLine();
+  caption_ = caption;
   StartPhase();
   DrawProgress();
 }
 
-void TerminalWindow::ProgressSetPos(int pos) {
-  MemoryWindow::ProgressSetPos(pos);
+void TerminalWindow::Progress(int64_t done, int64_t total, ProgressUnit unit) {
+  MemoryWindow::Progress(done, total, unit);
+  unit_ = unit;
+  total_ = total;
+  if (done == 0) {
+    // A count restarted under the same caption is a phase of its own.
+    if (counted_) EndProgressLine();
+    StartPhase();
+  } else {
+    counted_ = true;
+    count_ = done;
+    percent_ = static_cast<int>(done * 100 / total);
+  }
   DrawProgress();
 }
 
-void TerminalWindow::ProgressStepIt() {
-  MemoryWindow::ProgressStepIt();
+// The phase's last units may be written apart (the firmware's marker): it
+// ends at its total all the same.
+void TerminalWindow::StageCompleted() {
+  if (drawn_.empty() && (streams_.progress_bar || plain_steps_ == 0)) return;
+  counted_ = true;
+  count_ = total_;
+  percent_ = 100;
   DrawProgress();
 }
 
-BoxAnswer TerminalWindow::ShowBox(std::string_view text, std::string_view caption, BoxIcon,
-                                  BoxButtons buttons) {
+bool TerminalWindow::Ask(std::string_view text, std::string_view caption, BoxIcon) {
+  return Box(text, caption, BoxButtons::kYesNo) == BoxAnswer::kYes;
+}
+
+void TerminalWindow::Problem(std::string_view text, std::string_view caption, BoxIcon) {
+  Box(text, caption, BoxButtons::kOk);
+}
+
+std::string TerminalWindow::MessageText(int entry, size_t buffer_bytes) {
+  return MemoryWindow::StringResource(entry, buffer_bytes);
+}
+
+void TerminalWindow::Finished(RunEnd end) {
+  if (end != RunEnd::kSucceeded) return;
+  MemoryWindow::ShowSuccess();
+  StartBoxLine();
+  std::fprintf(streams_.err, "%.*s: %.*s\n", static_cast<int>(kSuccessCaption.size()),
+               kSuccessCaption.data(), static_cast<int>(kSuccessText.size()), kSuccessText.data());
+  std::fflush(streams_.err);
+}
+
+BoxAnswer TerminalWindow::Box(std::string_view text, std::string_view caption, BoxButtons buttons) {
   // An interrupted run's last words are the front end's, not its boxes.
   if (Interrupted()) return buttons == BoxButtons::kOk ? BoxAnswer::kOk : BoxAnswer::kNo;
   StartBoxLine();
@@ -142,19 +180,19 @@ BoxAnswer TerminalWindow::ShowBox(std::string_view text, std::string_view captio
   return answer;
 }
 
-void TerminalWindow::ShowSuccess() {
-  MemoryWindow::ShowSuccess();
-  StartBoxLine();
-  std::fprintf(streams_.err, "%.*s: %.*s\n", static_cast<int>(kSuccessCaption.size()),
-               kSuccessCaption.data(), static_cast<int>(kSuccessText.size()), kSuccessText.data());
-  std::fflush(streams_.err);
-}
-
 void TerminalWindow::EndProgressLine() {
   if (drawn_.empty()) return;
   std::fputc('\n', streams_.err);
   std::fflush(streams_.err);
   drawn_.clear();
+}
+
+void TerminalWindow::WriteAbove(std::string_view lines) {
+  const std::string bar = drawn_;
+  if (!bar.empty()) std::fprintf(streams_.err, "\r%*s\r", static_cast<int>(bar.size()), "");
+  std::fwrite(lines.data(), 1, lines.size(), streams_.err);
+  if (!bar.empty()) std::fputs(bar.c_str(), streams_.err);
+  std::fflush(streams_.err);
 }
 
 void TerminalWindow::NoteAfterNextBox(std::string line) {
@@ -186,9 +224,10 @@ BoxAnswer TerminalWindow::AskYesNo() {
 }
 
 void TerminalWindow::StartPhase() {
-  counter_current_ = false;
+  counted_ = false;
+  count_ = 0;
+  percent_ = 0;
   plain_steps_ = 0;
-  final_count_ = -1;
   phase_start_ = Seconds();
 }
 
@@ -205,17 +244,13 @@ void TerminalWindow::WritePlainProgress(const ProgressReading& reading) {
 
 void TerminalWindow::DrawProgress() {
   ProgressReading reading;
-  reading.caption = GetText(IDC_PROGRESS_CAPTION);
+  reading.caption = caption_;
   if (reading.caption.empty() || Interrupted()) return;
   reading.seconds = Seconds() - phase_start_;
-  reading.counts_bytes = reading.caption == kTransferCaption;
-  if (final_count_ >= 0) {
-    reading.count = final_count_;
-    reading.percent = 100;
-  } else if (long count = 0;
-             counter_current_ && std::sscanf(GetText(IDC_COUNTER).c_str(), "%ld = %d%%", &count,
-                                             &reading.percent) == 2) {
-    reading.count = count;
+  reading.counts_bytes = unit_ == ProgressUnit::kBytes;
+  if (counted_) {
+    reading.count = count_;
+    reading.percent = percent_;
   }
   if (!streams_.progress_bar) return WritePlainProgress(reading);
   const int columns = streams_.columns ? streams_.columns() : 0;

@@ -1,9 +1,10 @@
-// The main window of the command line: the controls live in memory, and what
-// the window would show goes to the terminal.
-//   - status log text (1006): to out as appended, each CR LF written as LF
-//     (the log widened every LF, so this gives back the text as logged),
-//     control bytes other than LF, CR and TAB as \xNN;
-//     clearing the log removes nothing already printed;
+// The main window of the command line and the run's display on the
+// terminal: the controls live in memory (start-up fills them, the options
+// set them), and what the run reports goes to the terminal.
+//   - status log text: to out as logged, control bytes other than LF, CR
+//     and TAB as \xNN; clearing the log removes nothing already printed;
+//     text appended to the window's log (each CR LF written as LF) goes
+//     the same way, through the observer the window reports to;
 //   - message boxes: to err as "CAPTION: text" (line breaks kept); a Yes/No
 //     question adds " [y/N] " and reads the answer from in (end of input
 //     answers No), or answers Yes itself when told to;
@@ -11,9 +12,10 @@
 //   - without a progress bar: a transfer writes a line to err at every
 //     tenth of the way ("Bytes transferred: 10% (412672 bytes)");
 //   - with a progress bar: one line of err per phase (a new caption or a
-//     restarted bar begins a phase), rewritten in place, fitted to the
-//     terminal's width, with rate and time left; other output ends it and
-//     leaves it on screen as it last stood;
+//     restarted count begins a phase), rewritten in place, fitted to the
+//     terminal's width, with rate and time left, at 100 % once the phase is
+//     complete; other output ends it and leaves it on screen as it last
+//     stood; a line written above it (WriteAbove) leaves it below, redrawn;
 //   - every box starts on a line of its own, also when out and err share a
 //     screen or file and the log line before it is still open.
 #pragma once
@@ -26,6 +28,7 @@
 
 #include "app/cli/terminal/progress_bar.h"
 #include "link/memory_window.h"
+#include "link/run_observer.h"
 
 namespace r7700::cli {
 
@@ -51,22 +54,35 @@ class TerminalWindow : public MemoryWindow {
  public:
   TerminalWindow(TerminalStreams streams, bool assume_yes);
 
-  void SetText(int id, std::string_view text) override;
+  // What start-up shows on the window (boxes, log text) goes to observer,
+  // which shows it here in turn; by default straight here.
+  void ReportTo(RunObserver& observer) { route_ = &observer; }
+
   void AppendText(int id, std::string_view text) override;
-  void ProgressSetRange(int low, int high) override;
-  void ProgressSetPos(int pos) override;
-  void ProgressStepIt() override;
   BoxAnswer ShowBox(std::string_view text, std::string_view caption, BoxIcon icon,
                     BoxButtons buttons) override;
-  void ShowSuccess() override;
+
+  void LogText(std::string_view text) override;
+  void LogCleared(bool take_focus) override;
+  void StageBegun(std::string_view caption) override;
+  void Progress(int64_t done, int64_t total, ProgressUnit unit) override;
+  void StageCompleted() override;
+  bool Ask(std::string_view text, std::string_view caption, BoxIcon icon) override;
+  void Problem(std::string_view text, std::string_view caption, BoxIcon icon) override;
+  std::string MessageText(int entry, size_t buffer_bytes) override;
+  void Finished(RunEnd end) override;
 
   // Ends the progress line, leaving it on screen, so that what follows
   // starts on a line of its own.
   void EndProgressLine();
+  // Writes whole lines to err above the progress line, which is drawn
+  // again below them.
+  void WriteAbove(std::string_view lines);
   // A line shown after the next box, e.g. why the port could not be opened.
   void NoteAfterNextBox(std::string line);
 
  private:
+  BoxAnswer Box(std::string_view text, std::string_view caption, BoxButtons buttons);
   BoxAnswer AskYesNo();
   bool Interrupted() const;
   void StartPhase();
@@ -77,12 +93,17 @@ class TerminalWindow : public MemoryWindow {
 
   TerminalStreams streams_;
   bool assume_yes_;
-  bool log_line_open_ = false;    // the last log text did not end a line
-  std::string drawn_;             // the progress line on screen; empty: none
-  bool counter_current_ = false;  // the counter text belongs to this phase
+  RunObserver* route_ = this;
+  bool log_line_open_ = false;  // the last log text did not end a line
+  std::string drawn_;           // the progress line on screen; empty: none
+  std::string caption_;         // of the current phase; empty: none yet
+  ProgressUnit unit_ = ProgressUnit::kTicks;
+  bool counted_ = false;  // the phase has counted something
+  int64_t count_ = 0;
+  int64_t total_ = 0;
+  int percent_ = 0;
   double phase_start_ = 0;
-  int plain_steps_ = 0;    // tenths of the phase written without a terminal
-  long final_count_ = -1;  // the count the status log reported for the phase; -1: none
+  int plain_steps_ = 0;  // tenths of the phase written without a terminal
   std::string box_note_;
 };
 
