@@ -8,6 +8,7 @@
 #include "app/win32/controls.h"
 #include "app/win32/help.h"
 #include "app/win32/window_placement.h"
+#include "link/dialog_observer.h"
 #include "link/error_report.h"
 #include "link/status_log.h"
 
@@ -66,7 +67,8 @@ void StartRun(MainWindow& win) {
   HANDLE thread = CreateThread(nullptr, 0, RunThreadMain, &win, CREATE_SUSPENDED, &thread_id);
   if (thread == nullptr) {
     EnableControlsAfterRun(*win.surface, win.app.settings.mode);
-    ShowRunError(*win.surface, kThreadFailedText);
+    DialogObserver dialog_view(*win.surface);
+    ShowRunError(dialog_view, kThreadFailedText);
     return;
   }
   win.run_thread = thread;
@@ -114,7 +116,8 @@ void EndAfterSaving(HWND dialog, MainWindow& win) {
                                   win.app.selected, win.app.settings);
   if (!saved && !win.save_failure_shown) {
     win.save_failure_shown = true;
-    LogLine(*win.surface, "%s", kNotSavedText);
+    DialogObserver dialog_view(*win.surface);
+    LogLine(dialog_view, "%s", kNotSavedText);
     return;
   }
   EndDialog(dialog, 1);

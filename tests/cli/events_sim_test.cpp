@@ -38,8 +38,10 @@ struct EventCase {
   Strings sim_args;
   Strings tool_args;
   int status;
-  const char* languages;  // the outcome the result record gives them
-  const char* verdict;    // the log's last line from "verdict: "
+  const char* firmware;  // the outcome the result record gives each image
+  const char* languages;
+  const char* verdict;  // the log's last line from "verdict: "
+  bool identified;      // the result names the instrument and its monitor
 };
 
 void PrintTo(const EventCase& c, std::ostream* os) {
@@ -52,25 +54,48 @@ const std::vector<EventCase> kEventCases{
      {},
      {"--no-firmware", "--yes"},
      0,
+     "not-chosen",
      "written",
      "success, exit 0, 0:0., firmware untouched \\(as before this run\\); languages valid "
-     "\\(written by this run\\)"},
+     "\\(written by this run\\)",
+     true},
     // Block 0 is the test load into RAM, block 1 the first of the languages;
     // without repair the one wrong acknowledgement fails the run.
     {"WrongAck",
      {"--wrong-ack-on-block", "1"},
      {"--no-firmware", "--no-repair", "--yes"},
      2,
+     "not-chosen",
      "failed",
      "failed, exit 2, 0:0., firmware untouched \\(as before this run\\); languages not valid "
-     "\\(partly written: [0-9]+ bytes\\)"},
-    {"Declined", {}, {"--no-firmware"}, 1, "not-reached", "declined, exit 1, 0:00"},
+     "\\(partly written: [0-9]+ bytes\\)",
+     true},
+    {"Declined",
+     {},
+     {"--no-firmware"},
+     1,
+     "not-chosen",
+     "not-reached",
+     "declined, exit 1, 0:00",
+     false},
     {"NotIdentified",
      {"--silent"},
      {"--no-firmware", "--yes"},
      2,
+     "not-chosen",
      "not-reached",
-     "failed, exit 2, 0:0."},
+     "failed, exit 2, 0:0.",
+     false},
+    // The firmware's last bytes are its marker, written after the transfer.
+    {"FirmwareWritten",
+     {"--in-monitor"},
+     {"--no-languages", "--yes", "--baud", "115200"},
+     0,
+     "written",
+     "not-chosen",
+     "success, exit 0, 0:[0-9]{2}, firmware valid \\(written by this run\\); languages untouched "
+     "\\(as before this run\\)",
+     true},
 };
 
 class EventsAgainstSim : public ::testing::TestWithParam<EventCase> {};
@@ -96,17 +121,37 @@ TEST_P(EventsAgainstSim, JsonLinesEndWithTheResultAndTheLogIsTimeStamped) {
                         "\", \"exit\": " + std::to_string(c.status) + ","),
             std::string::npos)
       << result;
-  EXPECT_NE(result.find("\"firmware\": {\"outcome\": \"not-chosen\", \"bytes\": 0}"),
+  EXPECT_NE(result.find(std::string("\"firmware\": {\"outcome\": \"") + c.firmware + "\""),
             std::string::npos)
+      << result;
+  EXPECT_EQ(std::regex_search(result, std::regex(R"("instrument": \{"identity": "[^"]+", )"
+                                                 R"("monitor_version": "[^"]+"\})")),
+            c.identified)
       << result;
   EXPECT_NE(result.find(std::string("\"languages\": {\"outcome\": \"") + c.languages + "\""),
             std::string::npos)
       << result;
   // The plan comes first, before the question.
+  const bool firmware = std::string(c.firmware) != "not-chosen";
   EXPECT_TRUE(events.front().find("\"event\": \"plan\", \"port\": \"" + sim.port() +
-                                  "\", \"baud\": 19200, \"firmware\": {\"chosen\": false") !=
-              std::string::npos)
+                                  "\", \"baud\": " + (firmware ? "115200" : "19200") +
+                                  ", \"firmware\": {\"chosen\": " +
+                                  (firmware ? "true" : "false")) != std::string::npos)
       << events.front();
+  // Every transfer that went through ends at 100 %.
+  const std::string transfer = "\"stage\": \"Bytes transferred:\"";
+  for (size_t i = 0; c.status == 0 && i < events.size(); ++i) {
+    if (events[i].find("\"event\": \"stage\"") == std::string::npos ||
+        events[i].find("\"name\": \"Bytes transferred:\"") == std::string::npos) {
+      continue;
+    }
+    size_t last = i;
+    for (size_t j = i + 1;
+         j < events.size() && events[j].find("\"event\": \"stage\"") == std::string::npos; ++j) {
+      if (events[j].find(transfer) != std::string::npos) last = j;
+    }
+    EXPECT_NE(events[last].find("\"percent\": 100}"), std::string::npos) << events[last];
+  }
   // The status log went to stderr with the rest of the human output.
   EXPECT_EQ(run.out.find("\"text\": \"Preparing languages ...\"") == std::string::npos,
             c.status == 1);
@@ -122,6 +167,8 @@ TEST_P(EventsAgainstSim, JsonLinesEndWithTheResultAndTheLogIsTimeStamped) {
       << logged.back();
   ASSERT_TRUE(state.valid);
   if (c.status != 0) return;
+  EXPECT_EQ(state.firmware_valid, firmware);
+  if (firmware) return;
   EXPECT_TRUE(state.languages_valid);
   const std::string text = ReadText(log);
   EXPECT_NE(text.find("Z > crc 3b00004 ffffc\n"), std::string::npos);

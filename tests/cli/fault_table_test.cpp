@@ -239,6 +239,13 @@ const std::vector<FaultCase> kFaultCases{
      kInterrupted,
      {},
      SignalAfter(SIGINT, "Erasing memory...")},
+    // The events end with the interrupt, not with a failure it caused.
+    {"InterruptedWithJsonWhileErasing",
+     {},
+     {"--no-firmware", "--json"},
+     kInterrupted,
+     {},
+     SignalAfter(SIGINT, "Erasing languages")},
     {"TerminatedWhileErasing",
      {},
      kNoFirmware,
@@ -316,6 +323,17 @@ TEST_P(FaultTable, SuccessIsReportedExactlyWhenTheInstrumentHoldsValidImages) {
                      : run.status == kRefused ? "r7700-update: Firmware image "
                                               : "Error!: ";
   EXPECT_NE(run.err.find(says), std::string::npos) << run.err;
+  // With --json the last record says how the run ended, and an interrupt
+  // shows no box.
+  if (std::find(c.tool_args.begin(), c.tool_args.end(), "--json") != c.tool_args.end()) {
+    const std::string last = run.out.substr(run.out.rfind("{\"t\": "));
+    const char* outcome = run.status == 0 ? "success" : run.status > 128 ? "interrupted" : "failed";
+    EXPECT_NE(last.find(std::string("\"outcome\": \"") + outcome + "\""), std::string::npos)
+        << last;
+    if (run.status > 128) {
+      EXPECT_EQ(run.out.find("\"event\": \"box\""), std::string::npos) << run.out;
+    }
+  }
   // The temporary language image is gone on every way out.
   EXPECT_TRUE(std::filesystem::is_empty(disturbance.temp_folder));
 }

@@ -206,6 +206,9 @@ TEST(SeveralPorts, JsonRecordsNameTheirPortAndTheLogsHoldTheDialogue) {
     traced += ReadFile(entry.path()).find("> *idn?") != std::string::npos ? 1 : 0;
   }
   EXPECT_EQ(traced, 2U);
+  // Each port's dialogue is in its log alone, not on stderr as well.
+  EXPECT_EQ(run.err.find("> *idn?"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find(" frame "), std::string::npos) << run.err;
 }
 
 // Ctrl-C ends every port's run at once; the summary and one line per port

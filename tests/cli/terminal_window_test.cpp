@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/cli/report/log_file.h"
 #include "app/resources/resource.h"
 #include "link/error_report.h"
 #include "link/status_log.h"
@@ -153,6 +154,34 @@ TEST_F(TerminalWindowTest, EachPhaseIsOneLineThatFitsResetsAndEndsWhereTheRunSay
   EXPECT_NE(text.find("\rBytes transferred: [#######.......]  50% 2.6 kB/s 0:02 left"),
             std::string::npos)
       << text;
+}
+
+// --trace on the terminal: each dialogue line goes above the bar, which is
+// drawn again below it, whole.
+TEST_F(TerminalWindowTest, TraceLinesGoAboveTheProgressLineNeverIntoIt) {
+  constexpr size_t kColumns = 60;
+  TerminalStreams streams{out_.file(), out_.file(), in_.file()};
+  streams.progress_bar = true;
+  streams.out_on_same_screen = true;
+  streams.columns = [] { return static_cast<int>(kColumns); };
+  streams.seconds = [] { return 0.0; };
+  TerminalWindow window(streams, true);
+  LogFileSink trace(out_.file(), true,
+                    [&window](std::string_view lines) { window.WriteAbove(lines); });
+  ProgressState progress;
+  SetProgressCaption(window, "Erasing ...");
+  ShowProgress(window, progress, 0, 60, ProgressUnit::kTicks);
+  ShowProgress(window, progress, 30, 60, ProgressUnit::kTicks);
+  trace.Sent(EventTime{}, "erase 3b00000 100000");
+  ShowProgress(window, progress, 30, 60, ProgressUnit::kTicks);
+  window.EndProgressLine();
+
+  const Screen screen = ShowOnScreen(out_.Text(), kColumns);
+  EXPECT_EQ(screen.lines, (std::vector<std::string>{
+                              "1970-01-01T00:00:00.000Z > erase 3b00000 100000",
+                              "Erasing ... [##############################] 100% in 0:00",
+                          }))
+      << out_.Text();
 }
 
 TEST_F(TerminalWindowTest, WithoutATerminalThereIsNoProgressLine) {
