@@ -106,11 +106,10 @@ std::vector<std::string> PortProblems(const CliOptions& options, SerialBackend& 
 
 // The log's head: what a technician files with the run.
 RunHead HeadOf(const CliOptions& options, Session& session, bool images_sound) {
-  RunHead head{.command = options.command_line,
-               .port = SelectedPortName(session.app().ports, session.window()),
-               .baud = SelectedBaud(session.window())};
+  const UpdateRequest request = session.request();
+  RunHead head{.command = options.command_line, .port = request.port, .baud = request.baud};
   if (!images_sound || options.info) return head;
-  const UpdatePlan plan = MakeUpdatePlan(session.app(), session.window());
+  const UpdatePlan plan = MakeUpdatePlan(session.app(), request);
   head.images = PlanImageLines(plan);
   return head;
 }

@@ -12,8 +12,8 @@
 #include "app/cli/report/json_events.h"
 #include "app/cli/report/log_file.h"
 #include "app/cli/report/run_events.h"
-#include "app/cli/report/service_record.h"
 #include "app/cli/report/run_reporter.h"
+#include "app/cli/report/service_record.h"
 #include "app/cli/report/traced_serial.h"
 #include "app/cli/report/transfer_tally.h"
 #include "app/cli/several/port_window.h"
@@ -100,7 +100,7 @@ void UpdateOnePort(const PortRunsJob& job, const std::string& port, size_t index
                                                           .language_bytes = tally.language_bytes()})
                                  : std::string();
     log_sink->Write(events.Now(),
-                    InstrumentText(outcome.identity, outcome.report.monitor_version) +
+                    InstrumentText(outcome.report.identity, outcome.report.monitor_version) +
                         VerdictText(PortExitStatus(outcome.result), outcome.seconds, holdings));
   }
   if (json) {
