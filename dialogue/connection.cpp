@@ -63,8 +63,7 @@ int VerifyLoader(RunContext& run, PortHandle port) {
 // mains; only the user can.
 int ConfirmUnaskedPower(RunContext& run) {
   if (!run.policy.confirm_power_in_monitor) return kConnected;
-  if (run.observer.ShowBox(kUnaskedPowerText, kUnaskedPowerCaption, BoxIcon::kWarning,
-                         BoxButtons::kYesNo) == BoxAnswer::kYes) {
+  if (run.observer.Ask(kUnaskedPowerText, kUnaskedPowerCaption, BoxIcon::kWarning)) {
     return kConnected;
   }
   return Fail(run, kNoMainsText);
