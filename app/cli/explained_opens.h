@@ -1,7 +1,7 @@
 // A serial backend that passes everything to another and, when an open
-// fails, hands the one-line reason (OpenFailureLine) to a listener: the
+// fails, hands the port and the system's reason to a listener: the
 // numbered message of the failed open keeps its text, and the technician
-// also learns why and what to do.
+// also learns why and what to do (OpenFailureLine).
 #pragma once
 
 #include <functional>
@@ -10,25 +10,27 @@
 #include <utility>
 #include <vector>
 
-#include "app/cli/port_list.h"
+#include "link/serial_backend.h"
 
 namespace r7700::cli {
 
 class ExplainedOpens : public SerialBackend {
  public:
-  ExplainedOpens(SerialBackend& inner, std::function<void(const std::string&)> listener)
+  using Listener = std::function<void(const std::string& name, const PortOpenFailure&)>;
+
+  ExplainedOpens(SerialBackend& inner, Listener listener)
       : inner_(inner), listener_(std::move(listener)) {}
 
   OpenResult Open(const std::string& name) override {
     OpenResult opened = inner_.Open(name);
-    if (!opened) listener_(OpenFailureLine(name, opened.failure));
+    if (!opened) listener_(name, opened.failure);
     return opened;
   }
   std::vector<std::string> CandidatePortNames() override { return inner_.CandidatePortNames(); }
 
  private:
   SerialBackend& inner_;
-  std::function<void(const std::string&)> listener_;
+  Listener listener_;
 };
 
 }  // namespace r7700::cli

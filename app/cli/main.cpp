@@ -148,7 +148,7 @@ int ModeStatus(const CliOptions& options, Session& session, SerialBackend& backe
   // an interrupt ends it in order.
   CatchInterrupts();
   if (UpdatesSeveral(options)) {
-    const int status = UpdateSeveralInstruments(options, session);
+    const int status = UpdateSeveralInstruments(options, session, backend);
     DiscardLanguageImage(session.app().image_builder, session.app().paths);
     // Each port has said what its interruption left behind.
     return InterruptExitStatus() == 0 ? status : InterruptExitStatus();

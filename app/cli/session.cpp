@@ -1,6 +1,7 @@
 #include "app/cli/session.h"
 
 #include "app/cli/command_line/apply_options.h"
+#include "app/cli/port_list.h"
 #include "app/cli/terminal/console.h"
 #include "app/language_lists.h"
 #include "app/startup.h"
@@ -32,9 +33,10 @@ Session::Session(const CliOptions& options, SerialBackend& backend, Clock& clock
                  const SessionOutputs& outputs)
     : options_(options),
       record_(outputs.record),
-      explained_(
-          backend,
-          [this](const std::string& line) { terminal_.NoteAfterNextBox("r7700-update: " + line); }),
+      explained_(backend,
+                 [this](const std::string& name, const PortOpenFailure& failure) {
+                   terminal_.NoteAfterNextBox("r7700-update: " + OpenFailureLine(name, failure));
+                 }),
       serial_(explained_, events_),
       profiles_(MakePlatformProfileStore()),
       services_{serial_, *profiles_, clock, &InterruptFlag()},

@@ -55,8 +55,6 @@ class Session {
   TerminalWindow& terminal() { return terminal_; }
   // The request as the options have set the controls.
   UpdateRequest request() { return ReadUpdateRequest(app_, terminal_); }
-  // The backend without the session's trace, for runs that trace on their own.
-  SerialBackend& untraced_serial() { return explained_; }
   RunEvents& events() { return events_; }
   const TransferTally& tally() const { return tally_; }
   // The sink of --json (null without it), for the mode's own records.

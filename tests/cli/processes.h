@@ -2,6 +2,7 @@
 // with a time bound, and r7700-sim serving a pty until it is stopped.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,8 @@ ToolResult RunTool(const std::vector<std::string>& args, const std::string& inpu
                    const std::string& time_scale, int time_limit_seconds = kToolTimeLimitSeconds);
 
 // What happens to a run under test from outside: its standard output, its
-// temporary folder, and a signal sent or a file rewritten once its output
-// shows a text.
+// temporary folder, and a signal sent, a file rewritten or the question
+// answered once its output shows a text.
 struct Disturbance {
   enum class Output { kFile, kClosed, kReaderGone };
   Output output = Output::kFile;  // kClosed: started with descriptor 1 closed
@@ -33,6 +34,11 @@ struct Disturbance {
   std::string signal_after = {};  // on stdout, or on stderr when stdout is no file
   // Every byte of this file inverted in place, same length (none when empty).
   std::string rewritten_file = {};
+  // Given: stdin is a pipe, and once stderr (where the question is asked)
+  // shows signal_after, step runs and then answer is written and stdin
+  // closed. Empty: end of input at once.
+  std::string answer = {};
+  std::function<void()> step = {};
 };
 
 // RunTool with end of input at once and the disturbance applied.

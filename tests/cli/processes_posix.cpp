@@ -189,7 +189,16 @@ ToolResult RunDisturbedTool(const std::vector<std::string>& args, const std::str
   using Output = Disturbance::Output;
   const std::string out_path = TempPath("r7700-update-out");
   const std::string err_path = TempPath("r7700-update-err");
-  const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  int in = -1;
+  int answer_to = -1;
+  if (disturbance.answer.empty()) {
+    in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  } else {
+    int pipe_fds[2];
+    if (pipe2(pipe_fds, O_CLOEXEC) != 0) return {};
+    in = pipe_fds[0];
+    answer_to = pipe_fds[1];
+  }
   int out = kClosedInChild;
   int reader = -1;
   if (disturbance.output == Output::kFile) {
@@ -206,8 +215,9 @@ ToolResult RunDisturbedTool(const std::vector<std::string>& args, const std::str
   for (const int fd : {in, out, err, reader}) {
     if (fd >= 0) close(fd);
   }
-  if (disturbance.signal_number != 0 || !disturbance.rewritten_file.empty()) {
-    const std::string& watched = disturbance.output == Output::kFile ? out_path : err_path;
+  if (disturbance.signal_number != 0 || !disturbance.rewritten_file.empty() || answer_to >= 0) {
+    const std::string& watched =
+        disturbance.output == Output::kFile && answer_to < 0 ? out_path : err_path;
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::seconds(kToolTimeLimitSeconds);
     while (ReadFile(watched).find(disturbance.signal_after) == std::string::npos && Running(pid) &&
@@ -216,6 +226,12 @@ ToolResult RunDisturbedTool(const std::vector<std::string>& args, const std::str
     }
     if (disturbance.signal_number != 0) kill(pid, disturbance.signal_number);
     if (!disturbance.rewritten_file.empty()) InvertInPlace(disturbance.rewritten_file);
+    if (disturbance.step) disturbance.step();
+  }
+  if (answer_to >= 0) {
+    const ssize_t written = write(answer_to, disturbance.answer.data(), disturbance.answer.size());
+    EXPECT_EQ(written, static_cast<ssize_t>(disturbance.answer.size()));
+    close(answer_to);
   }
   ToolResult result;
   result.status = WaitBounded(pid, std::chrono::seconds(kToolTimeLimitSeconds), &result.timed_out);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "link/serial_backend.h"
 #include "tests/cli/processes.h"
 #include "tests/cli/sample_homes.h"
 #include "tests/cli/sim_state.h"
@@ -122,6 +123,45 @@ TEST(SeveralPorts, AFaultOnOnePortLeavesTheOthersUpdatedAndIsNamedInTheSummary) 
         << text;
   }
   EXPECT_EQ(log_files, kInstruments);
+}
+
+// A port taken by another program while the question waits fails at its
+// run's open with the system's reason, after the open's numbered message,
+// in the summary and in its log; the other instrument is updated.
+TEST(SeveralPorts, APortTakenBeforeItsRunFailsWithTheSystemsReason) {
+  ASSERT_FALSE(FullHome().empty());
+  SimProcess first({}, kTestTimeScale);
+  SimProcess taken({}, kTestTimeScale);
+  ASSERT_FALSE(first.port().empty() || taken.port().empty());
+  const std::unique_ptr<SerialBackend> other_program = MakePlatformSerialBackend(1.0);
+  OpenResult held;
+  Disturbance disturbance;
+  disturbance.signal_after = "[y/N]";
+  disturbance.step = [&] { held = other_program->Open(taken.port()); };
+  disturbance.answer = "y\n";
+  const std::string logs = MakeTempFolder("several-ports-taken-logs");
+  const ToolResult run = RunDisturbedTool({"--home", FullHome(), "--no-firmware", "--log-dir", logs,
+                                           "-p", first.port(), "-p", taken.port()},
+                                          std::to_string(kTestTimeScale), disturbance);
+  ASSERT_TRUE(held);
+  ASSERT_FALSE(run.timed_out);
+  EXPECT_EQ(run.status, 2) << run.err;
+  EXPECT_TRUE(ParseSimState(first.Stop()).languages_valid);
+  const std::string reason = "cannot open " + taken.port() +
+                             ": Device or resource busy (another program is using it; close that "
+                             "program)";
+  EXPECT_NE(run.err.find(taken.port() + ": Error nr.: 104\n" + taken.port() +
+                         ": r7700-update: " + reason + "\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(SummaryRow(run.out, taken.port()).find("FAILED: cannot open: Device or resource busy"),
+            std::string::npos)
+      << run.out;
+  size_t explained = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(logs)) {
+    explained += ReadFile(entry.path()).find(reason) != std::string::npos ? 1 : 0;
+  }
+  EXPECT_EQ(explained, 1U);
 }
 
 // In a terminal 50 columns wide the live lines and the summary fit: columns

@@ -59,10 +59,17 @@ void MultiDisplay::LogLine(size_t index, std::string_view line) {
 }
 
 void MultiDisplay::Box(size_t index, std::string_view caption, std::string_view text) {
+  PrintAbove(index, std::string(caption) + ": " + std::string(text));
+}
+
+void MultiDisplay::Note(size_t index, std::string_view text) {
+  PrintAbove(index, text);
+}
+
+void MultiDisplay::PrintAbove(size_t index, std::string_view text) {
   const std::lock_guard<std::mutex> lock(mutex_);
   WipeBlock();
-  const std::string box = std::string(caption) + ": " + std::string(text);
-  std::fprintf(streams_.err, "%s\n", Prefixed(ports_[index], box).c_str());
+  std::fprintf(streams_.err, "%s\n", Prefixed(ports_[index], text).c_str());
   std::fflush(streams_.err);
   if (streams_.redraw) DrawBlock();
 }

@@ -2,11 +2,12 @@
 // port's thread writes here; one lock keeps lines whole.
 //   - redrawn (stderr is a terminal): one status line per instrument (port,
 //     stage, percent, rate, time left) at the bottom of err, rewritten in
-//     place; message boxes are printed above it as "PORT: CAPTION: text";
+//     place; message boxes are printed above it as "PORT: CAPTION: text",
+//     the program's own notes as "PORT: text";
 //     log lines go to out, prefixed with the port, only when out is not the
 //     same screen;
-//   - otherwise: every whole log line to out and every box to err, each
-//     prefixed with "PORT: ".
+//   - otherwise: every whole log line to out and every box and note to err,
+//     each prefixed with "PORT: ".
 #pragma once
 
 #include <chrono>
@@ -42,12 +43,15 @@ class MultiDisplay {
   void LogLine(size_t index, std::string_view line);
   // A message box of port index.
   void Box(size_t index, std::string_view caption, std::string_view text);
+  // A line of the program's own about port index, printed as a box is.
+  void Note(size_t index, std::string_view text);
   void Status(size_t index, const PortStatus& status);
   // Draws the status lines a last time and leaves them on the screen.
   void Finish();
 
  private:
   std::string StatusLine(size_t index) const;
+  void PrintAbove(size_t index, std::string_view text);
   void WipeBlock();
   void DrawBlock();
 

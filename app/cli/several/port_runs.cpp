@@ -8,7 +8,9 @@
 #include <thread>
 
 #include "app/cli/command_line/options.h"
+#include "app/cli/explained_opens.h"
 #include "app/cli/modes/way_back.h"
+#include "app/cli/port_list.h"
 #include "app/cli/report/json_events.h"
 #include "app/cli/report/log_file.h"
 #include "app/cli/report/run_events.h"
@@ -17,6 +19,7 @@
 #include "app/cli/report/traced_serial.h"
 #include "app/cli/report/transfer_tally.h"
 #include "app/cli/several/port_window.h"
+#include "app/cli/several/summary_table.h"
 #include "app/cli/terminal/console.h"
 #include "app/resources/resource.h"
 #include "languages/image_builder.h"
@@ -76,8 +79,14 @@ void UpdateOnePort(const PortRunsJob& job, const std::string& port, size_t index
   RunHead head = job.head;
   head.port = port;
   if (log_sink) log_sink->Write(events.Now(), HeadText(head));
-  TracedSerialBackend serial(job.serial, events);
   PortWindow port_window(display, index);
+  ExplainedOpens explained(
+      job.serial, [&](const std::string& name, const PortOpenFailure& failure) {
+        port_window.ExplainOpenFailure(name, failure);
+        if (log_sink)
+          log_sink->Write(events.Now(), "r7700-update: " + OpenFailureLine(name, failure));
+      });
+  TracedSerialBackend serial(explained, events);
   RunReporter reporter(port_window, events);
   UpdateRequest request = job.request;
   request.port = port;
@@ -91,7 +100,7 @@ void UpdateOnePort(const PortRunsJob& job, const std::string& port, size_t index
   reporter.FlushLogLine();
   port_window.EndLog();
   outcome.reach = run.reach;
-  if (outcome.result != kRunSucceeded) outcome.failure = port_window.last_box_text();
+  if (outcome.result != kRunSucceeded) outcome.failure = port_window.FailureText();
   outcome.seconds = events.Now().seconds;
   if (log_sink) {
     const std::string holdings =
@@ -108,9 +117,7 @@ void UpdateOnePort(const PortRunsJob& job, const std::string& port, size_t index
                    tally);
   }
   PortStatus status;
-  status.stage = outcome.result == kRunSucceeded     ? "done"
-                 : outcome.result == kRunInterrupted ? "INTERRUPTED"
-                                                     : "FAILED";
+  status.stage = ResultText(outcome);
   display.Status(index, status);
 }
 

@@ -22,7 +22,7 @@ namespace r7700::cli {
 
 // What every port's run shares, read-only.
 struct PortRunsJob {
-  SerialBackend& serial;  // untraced: each port traces its own dialogue
+  SerialBackend& serial;  // the platform's: each port traces its dialogue and explains its opens
   Clock& clock;
   UpdateRequest request;  // its port is each port's own
   std::string firmware_path{};
@@ -40,7 +40,7 @@ struct PortOutcome {
   PortRunReport report;
   int result = kRunFailed;
   double seconds = 0;
-  std::string failure;  // the text of the last box; empty on success
+  std::string failure;  // why the port's open failed, else the last box; empty on success
   std::string log_path;
   InstrumentReach reach = InstrumentReach::kUntouched;  // how far the run got
 };

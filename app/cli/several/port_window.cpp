@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/cli/port_list.h"
 #include "link/error_report.h"
 
 namespace r7700::cli {
@@ -56,10 +57,23 @@ std::string PortWindow::MessageText(int entry, size_t buffer_bytes) {
   return std::string(text.substr(0, buffer_bytes > 0 ? buffer_bytes - 1 : 0));
 }
 
+void PortWindow::ExplainOpenFailure(const std::string& port, const PortOpenFailure& failure) {
+  box_note_ = "r7700-update: " + OpenFailureLine(port, failure);
+  open_failure_ = "cannot open";
+  if (!failure.reason.empty()) open_failure_ += ": " + failure.reason;
+}
+
+std::string PortWindow::FailureText() const {
+  return open_failure_.empty() ? last_box_text_ : open_failure_;
+}
+
 void PortWindow::ShowBox(std::string_view text, std::string_view caption) {
   EndLog();
   last_box_text_ = std::string(text);
   display_.Box(index_, caption, text);
+  if (box_note_.empty()) return;
+  display_.Note(index_, box_note_);
+  box_note_.clear();
 }
 
 void PortWindow::EndLog() {

@@ -9,6 +9,7 @@
 
 #include "app/cli/several/multi_display.h"
 #include "link/run_observer.h"
+#include "link/serial_backend.h"
 
 namespace r7700::cli {
 
@@ -27,9 +28,16 @@ class PortWindow : public RunObserver {
   void Problem(std::string_view text, std::string_view caption, BoxIcon icon) override;
   std::string MessageText(int entry, size_t buffer_bytes) override;
 
-  // Passes on a log line still open; the text of the last box shown.
+  // The system's reason an open of port failed: said after the next box
+  // (the open's numbered message), as a single port's run says it, and
+  // taken for the failure of the port's run.
+  void ExplainOpenFailure(const std::string& port, const PortOpenFailure& failure);
+
+  // Passes on a log line still open.
   void EndLog();
-  const std::string& last_box_text() const { return last_box_text_; }
+  // Why the run failed in one line: the reason its open failed, or else the
+  // text of the last box shown.
+  std::string FailureText() const;
 
  private:
   void TakeLine(std::string_view line);
@@ -40,6 +48,8 @@ class PortWindow : public RunObserver {
   size_t index_;
   std::string open_line_;  // log text not yet ended by a line end
   std::string last_box_text_;
+  std::string box_note_;      // said after the next box
+  std::string open_failure_;  // "cannot open: REASON"; empty while none failed
   std::string last_line_;
   PortStatus status_;
   std::chrono::steady_clock::time_point phase_start_ = std::chrono::steady_clock::now();

@@ -33,7 +33,7 @@ std::string PortList(const std::vector<std::string>& ports) {
 
 }  // namespace
 
-int UpdateSeveralInstruments(const CliOptions& options, Session& session) {
+int UpdateSeveralInstruments(const CliOptions& options, Session& session, SerialBackend& backend) {
   AppState& app = session.app();
   JsonEventSink* json = session.json();
   // The questions and the image are those of all ports, not of the first.
@@ -56,17 +56,18 @@ int UpdateSeveralInstruments(const CliOptions& options, Session& session) {
   if (!prepared) return kExitRunFailed;
   session.End();
 
-  const PortRunsJob job{
-      .serial = session.untraced_serial(),
-      .clock = session.services().clock,
-      .request = request,
-      .firmware_path = app.paths.firmware_path,
-      .language_image_path = app.paths.temp_image_path,
-      .log_dir = options.log_dir,
-      .head = {.command = options.command_line, .baud = request.baud, .images = PlanImageLines(plan)},
-      .json = json != nullptr ? stdout : nullptr,
-      .trace = options.trace,
-      .cancel = session.services().cancel};
+  const PortRunsJob job{.serial = backend,
+                        .clock = session.services().clock,
+                        .request = request,
+                        .firmware_path = app.paths.firmware_path,
+                        .language_image_path = app.paths.temp_image_path,
+                        .log_dir = options.log_dir,
+                        .head = {.command = options.command_line,
+                                 .baud = request.baud,
+                                 .images = PlanImageLines(plan)},
+                        .json = json != nullptr ? stdout : nullptr,
+                        .trace = options.trace,
+                        .cancel = session.services().cancel};
   DisplayStreams streams;
   streams.out = out;
   streams.redraw = IsTerminal(stderr);

@@ -12,6 +12,7 @@ namespace r7700::cli {
 // failed, else kExitSuccess. With --json every port's events and result
 // record name the port, and a last record without a port gives the exit
 // status of all; the status log lines and the summary table go to stderr.
-int UpdateSeveralInstruments(const CliOptions& options, Session& session);
+// backend is the platform's, without the session's trace.
+int UpdateSeveralInstruments(const CliOptions& options, Session& session, SerialBackend& backend);
 
 }  // namespace r7700::cli

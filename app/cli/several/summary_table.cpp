@@ -47,19 +47,19 @@ std::string InterruptedState(InstrumentReach reach) {
   return "flash partly written";
 }
 
-// A box text may run over several lines; its first line names the fault.
-std::string ResultText(const PortOutcome& outcome) {
-  if (outcome.result == kRunSucceeded) return "ok";
-  if (outcome.result == kRunInterrupted) return "INTERRUPTED: " + InterruptedState(outcome.reach);
-  return "FAILED: " + outcome.failure.substr(0, outcome.failure.find('\n'));
-}
-
 std::string Duration(double seconds) {
   const auto whole = static_cast<long>(seconds + 0.5);
   return Format("%ld:%02ld", whole / kSecondsPerMinute, whole % kSecondsPerMinute);
 }
 
 }  // namespace
+
+// A box text may run over several lines; its first line names the fault.
+std::string ResultText(const PortOutcome& outcome) {
+  if (outcome.result == kRunSucceeded) return "ok";
+  if (outcome.result == kRunInterrupted) return "INTERRUPTED: " + InterruptedState(outcome.reach);
+  return "FAILED: " + outcome.failure.substr(0, outcome.failure.find('\n'));
+}
 
 std::string SummaryTable(const std::vector<PortOutcome>& outcomes, const std::string& languages,
                          int columns) {

@@ -16,6 +16,10 @@ namespace r7700::cli {
 std::string SummaryTable(const std::vector<PortOutcome>& outcomes, const std::string& languages,
                          int columns = 0);
 
+// "ok", "INTERRUPTED: " and how far the run got, or "FAILED: " and the
+// first line of its failure.
+std::string ResultText(const PortOutcome& outcome);
+
 // kExitSuccess when every instrument succeeded, else kExitRunFailed.
 int SeveralPortsExitStatus(const std::vector<PortOutcome>& outcomes);
 
