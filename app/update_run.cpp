@@ -76,8 +76,11 @@ int BuildLanguageImage(AppState& app, const SelectedLanguages& languages, RunObs
   return kRunSucceeded;
 }
 
+// unchanged is the run's flag that download sets when the instrument
+// already held its image.
 int RunDownload(RunContext& run, PortHandle port, bool chosen,
-                int (*download)(RunContext&, PortHandle), StageOutcome* outcome) {
+                int (*download)(RunContext&, PortHandle), const bool& unchanged,
+                StageOutcome* outcome) {
   if (!chosen) {
     *outcome = StageOutcome::kNotChosen;
     return kRunSucceeded;
@@ -88,7 +91,7 @@ int RunDownload(RunContext& run, PortHandle port, bool chosen,
     if (!run.Cancelled()) ShowRunError(run.observer, kDownloadFailedText);
     return kRunFailed;
   }
-  *outcome = StageOutcome::kDone;
+  *outcome = unchanged ? StageOutcome::kUnchanged : StageOutcome::kDone;
   return kRunSucceeded;
 }
 
@@ -99,12 +102,12 @@ int ConnectAndUpdate(RunContext& run, PortHandle port, const UpdateRequest& requ
     return kRunFailed;
   }
   report.connected = true;
-  if (RunDownload(run, port, request.download_firmware, DownloadFirmwareImage, &report.firmware) !=
-      kRunSucceeded) {
+  if (RunDownload(run, port, request.download_firmware, DownloadFirmwareImage,
+                  run.firmware_unchanged, &report.firmware) != kRunSucceeded) {
     return kRunFailed;
   }
   if (RunDownload(run, port, request.download_languages, DownloadLanguageImage,
-                  &report.languages) != kRunSucceeded) {
+                  run.languages_unchanged, &report.languages) != kRunSucceeded) {
     return kRunFailed;
   }
   RebootInstrument(port);

@@ -60,7 +60,8 @@ bool ConfirmConnected(RunObserver& observer);
 int PrepareRun(AppState& app, const UpdateRequest& request, RunObserver& observer);
 
 // How far each stage on the port came.
-enum class StageOutcome { kNotReached, kNotChosen, kDone, kFailed };
+// kUnchanged: the instrument already held the image; nothing was written.
+enum class StageOutcome { kNotReached, kNotChosen, kDone, kUnchanged, kFailed };
 struct PortRunReport {
   bool connected = false;
   std::string identity;         // empty: never identified

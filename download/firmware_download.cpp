@@ -270,6 +270,7 @@ int DownloadFirmwareImage(RunContext& run, PortHandle port) {
     rewrite = PlanFirmwareRewrite(run, port, content);
     // The user flash is erased when asked for, whether the firmware changed or not.
     if (rewrite && rewrite->plan.unchanged) {
+      run.firmware_unchanged = true;
       return run.options.erase_user_flash && !EraseUserFlash(run, port, map) ? -1 : 0;
     }
   }

@@ -186,7 +186,10 @@ int DownloadLanguageImage(RunContext& run, PortHandle port) {
   std::optional<SectorRewrite> rewrite;
   if (run.policy.skip_unchanged) {
     rewrite = PlanLanguageRewrite(run, port, map);
-    if (rewrite && rewrite->plan.unchanged) return 0;
+    if (rewrite && rewrite->plan.unchanged) {
+      run.languages_unchanged = true;
+      return 0;
+    }
   }
   // The language image is small: a damaged attempt is repaired by writing
   // the whole area again, within the same bound of rounds as the firmware.

@@ -77,6 +77,10 @@ struct RunContext {
   InstrumentReach reach = InstrumentReach::kUntouched;
   // The port the run talks over, as its texts name it.
   std::string port_name{};
+  // A download that found its image already in the instrument
+  // (TransferPolicy::skip_unchanged) and wrote nothing of it.
+  bool firmware_unchanged = false;
+  bool languages_unchanged = false;
 
   bool Cancelled() const { return IsCancelled(cancel); }
 };

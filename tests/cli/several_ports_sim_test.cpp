@@ -164,6 +164,45 @@ TEST(SeveralPorts, APortTakenBeforeItsRunFailsWithTheSystemsReason) {
   EXPECT_EQ(explained, 1U);
 }
 
+// A second run with --skip-unchanged on instruments that hold the images
+// writes nothing and says so: "unchanged" in the table, the result records
+// and the verdicts, never "written" with no bytes.
+TEST(SeveralPorts, ADownloadFoundUnchangedIsReportedUnchanged) {
+  ASSERT_FALSE(FullHome().empty());
+  const std::string folder = MakeTempFolder("several-ports-unchanged");
+  const Strings flashes{folder + "/first.flash", folder + "/second.flash"};
+  for (const Strings& more :
+       {Strings{}, Strings{"--skip-unchanged", "--json", "--log-dir", folder}}) {
+    SimProcess first({"--flash", flashes[0]}, kTestTimeScale);
+    SimProcess second({"--flash", flashes[1]}, kTestTimeScale);
+    Strings args{"--home",     FullHome(), "--no-firmware", "--yes", "-p",
+                 first.port(), "-p",       second.port()};
+    args.insert(args.end(), more.begin(), more.end());
+    const ToolResult run = RunTool(args, "", std::to_string(kTestTimeScale));
+    ASSERT_EQ(run.status, 0) << run.err;
+    if (more.empty()) continue;
+    for (SimProcess* sim : {&first, &second}) {
+      EXPECT_NE(SummaryRow(run.err, sim->port()).find("not chosen  unchanged  ok"),
+                std::string::npos)
+          << run.err;
+      EXPECT_TRUE(
+          std::regex_search(run.out, std::regex("\"port\": \"" + sim->port() +
+                                                "\", \"exit\": 0, .*\"languages\": "
+                                                "\\{\"outcome\": \"unchanged\", \"bytes\": 0\\}")))
+          << run.out;
+      const SimState state = ParseSimState(sim->Stop());
+      EXPECT_TRUE(state.languages_valid);
+      EXPECT_FALSE(SawCommand(state, "erase"));
+    }
+  }
+  size_t verdicts = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (entry.path().extension() != ".log") continue;
+    verdicts += ReadFile(entry.path()).ends_with(" languages valid (unchanged, not written)\n");
+  }
+  EXPECT_EQ(verdicts, 2U);
+}
+
 // In a terminal 50 columns wide the live lines and the summary fit: columns
 // are left out, never a number cut.
 TEST(SeveralPorts, InANarrowTerminalTheLinesAndTheTableFitAndKeepTheirNumbers) {

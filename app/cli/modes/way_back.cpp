@@ -14,6 +14,8 @@ std::string ImageHolding(StageOutcome outcome, int64_t bytes_written) {
   switch (outcome) {
     case StageOutcome::kDone:
       return "valid (written by this run)";
+    case StageOutcome::kUnchanged:
+      return "valid (unchanged, not written)";
     case StageOutcome::kFailed:
       if (bytes_written > 0) {
         return Format("not valid (partly written: %lld bytes)",

@@ -79,6 +79,8 @@ std::string_view StageOutcomeName(StageOutcome outcome) {
       return "not-reached";
     case StageOutcome::kDone:
       return "written";
+    case StageOutcome::kUnchanged:
+      return "unchanged";
     case StageOutcome::kFailed:
       return "failed";
   }

@@ -24,6 +24,8 @@ std::string StageText(StageOutcome outcome, const std::string& done) {
   switch (outcome) {
     case StageOutcome::kDone:
       return done;
+    case StageOutcome::kUnchanged:
+      return "unchanged";
     case StageOutcome::kNotChosen:
       return "not chosen";
     case StageOutcome::kFailed:
