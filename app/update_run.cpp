@@ -1,8 +1,6 @@
 #include "app/update_run.h"
 
-#include <algorithm>
-#include <array>
-
+#include "dialogue/command_link.h"
 #include "dialogue/connection.h"
 #include "download/firmware_download.h"
 #include "languages/language_download.h"
@@ -134,10 +132,9 @@ int ConnectWithRetry(RunContext& run, PortHandle port, int32_t baud, ConnectionS
 // The reply is read only to take it off the line; a silent instrument still
 // counts as rebooted, the SUCCESS box tells the user to cycle power if not.
 void RebootInstrument(PortHandle port) {
-  std::array<char, kRebootBufferBytes> buffer{};
-  std::copy(kRebootCommand.begin(), kRebootCommand.end(), buffer.begin());
-  WritePort(port, buffer.data(), static_cast<uint32_t>(kRebootCommand.size()));
-  ReadPortLine(port, buffer.data(), kRebootReplyLimit);
+  SendText(port, kRebootCommand);
+  ReplyLine reply;
+  ReadReply(port, reply, kRebootReplyLimit);
 }
 
 OwnedPort OpenRunPort(SerialBackend& serial, RunObserver& observer, const std::string& port_name) {

@@ -25,10 +25,9 @@ inline constexpr int kRunFailed = -1;   // a box has said why
 // more; how far it got with the instrument is in the run's reach.
 inline constexpr int kRunInterrupted = 2;
 
-// The reboot command goes out of, and its one reply line comes back into,
-// a 64-byte buffer; the reply is read with a limit of 63.
+// The reboot command's one reply line is read with a limit of 63: at most
+// 62 characters.
 inline constexpr std::string_view kRebootCommand = "reboot\n";
-inline constexpr uint32_t kRebootBufferBytes = 64;
 inline constexpr uint32_t kRebootReplyLimit = 63;
 
 // Runs the update request asks for, reporting to observer, and returns

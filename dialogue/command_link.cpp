@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "link/run_observer.h"
 #include "link/status_log.h"
 #include "link/text_format.h"
 
@@ -17,9 +18,15 @@ bool ReplyLine::Contains(std::string_view word) const {
   return view().find(word) != std::string_view::npos;
 }
 
-int32_t ReadReply(PortHandle port, ReplyLine& reply) {
+int32_t ReadReply(PortHandle port, ReplyLine& reply, uint32_t size) {
   reply.Clear();
-  reply.result = ReadPortLine(port, reply.text.data(), kReplyBufferBytes);
+  reply.result = ReadPortLine(port, reply.text.data(), size);
+  RunObserver* observer = port->dialogue_observer();
+  // A read that found nothing at all received no line. NUL bytes stored
+  // in a complete line are part of it.
+  if (observer == nullptr || (reply.result < 0 && reply.view().empty())) return reply.result;
+  const size_t length = reply.result < 0 ? reply.view().size() : static_cast<size_t>(reply.result);
+  observer->LineReceived(std::string_view(reply.text.data(), length));
   return reply.result;
 }
 
@@ -45,6 +52,10 @@ void SendCommand(PortHandle port, const char* format, ...) {
 
 void SendText(PortHandle port, std::string_view text) {
   WritePort(port, text.data(), static_cast<uint32_t>(text.size()));
+  RunObserver* observer = port->dialogue_observer();
+  if (observer == nullptr) return;
+  if (text.ends_with('\n')) text.remove_suffix(1);
+  observer->CommandSent(text);
 }
 
 namespace {

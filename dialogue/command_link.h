@@ -58,8 +58,9 @@ struct ReplyLine {
   std::string_view view() const { return std::string_view(text.data()); }
 };
 
-// Reads one line into reply (emptied first); returns ReadPortLine's result.
-int32_t ReadReply(PortHandle port, ReplyLine& reply);
+// Reads one line of at most size - 1 characters into reply (emptied
+// first) and reports it to the port's observer; returns ReadPortLine's result.
+int32_t ReadReply(PortHandle port, ReplyLine& reply, uint32_t size = kReplyBufferBytes);
 
 // Parses the start of the reply as a hexadecimal number ("%lx": either case,
 // leading zeros allowed). False when it holds none, or one wider than 32 bits.
@@ -67,7 +68,8 @@ bool ParseHexReply(const ReplyLine& reply, uint32_t* value);
 
 // Formats a command line printf-style and sends it in one write.
 void SendCommand(PortHandle port, const char* format, ...) __attribute__((format(printf, 2, 3)));
-// Sends a fixed text as it stands.
+// Sends a fixed text as it stands, one line, and reports it to the port's
+// observer. Every command of the dialogue goes out here.
 void SendText(PortHandle port, std::string_view text);
 
 // Up to 10 line reads; returns 1 at the first line beginning with prefix

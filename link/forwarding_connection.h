@@ -11,7 +11,10 @@ namespace r7700 {
 
 class ForwardingConnection : public SerialConnection {
  public:
-  explicit ForwardingConnection(SerialConnection& inner) : inner_(inner) {}
+  // The wrapper tells the inner port's observer what the dialogue says.
+  explicit ForwardingConnection(SerialConnection& inner) : inner_(inner) {
+    ReportDialogueTo(inner.dialogue_observer());
+  }
 
   bool RequestQueues(uint32_t rx_bytes, uint32_t tx_bytes) override {
     return inner_.RequestQueues(rx_bytes, tx_bytes);

@@ -64,6 +64,10 @@ class RunObserver {
   virtual std::string MessageText(int entry, size_t buffer_bytes) = 0;
   // A downloader frame and how it was answered.
   virtual void Frame(const FrameEvent&) {}
+  // A command line sent to the instrument and a reply line read from it,
+  // without line ends (a read the idle limit ended gives what did arrive).
+  virtual void CommandSent(std::string_view /*line*/) {}
+  virtual void LineReceived(std::string_view /*line*/) {}
   // The run's end. Only a run that reached its end reports it.
   virtual void Finished(RunEnd) {}
 };

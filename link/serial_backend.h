@@ -12,6 +12,8 @@
 
 namespace r7700 {
 
+class RunObserver;
+
 // Time limits of an open port, as the platform applies them to every read
 // and write call. A read of n bytes gives up after
 // read_per_byte_ms * n + read_constant_ms; a write of n bytes after
@@ -63,6 +65,14 @@ class SerialConnection {
   virtual uint32_t ReadSome(uint8_t* buffer, uint32_t count) = 0;
   // Clears the port's error state after a failed or timed-out read.
   virtual void ClearError() = 0;
+
+  // Who hears the dialogue on this port: the command lines sent and the
+  // reply lines read. None for a port no run has opened.
+  void ReportDialogueTo(RunObserver* observer) { dialogue_observer_ = observer; }
+  RunObserver* dialogue_observer() const { return dialogue_observer_; }
+
+ private:
+  RunObserver* dialogue_observer_ = nullptr;
 };
 
 // Why the last open of a port failed, as far as the platform can tell.

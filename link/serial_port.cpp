@@ -41,6 +41,7 @@ OwnedPort OpenPort(SerialBackend& backend, RunObserver& observer, const std::str
   if (LineResult line = port->ConfigureLine(baud); !line.ok) {
     return Refused(observer, name, baud, line);
   }
+  port->ReportDialogueTo(&observer);
   return port;
 }
 

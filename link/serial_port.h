@@ -40,7 +40,8 @@ inline constexpr int kDefaultBaudPosition = 1;
 // (reported as a problem) and returns nullptr. When the queue request is
 // refused, closes the port again and returns nullptr without a message.
 // When the port refuses a setting, shows PortRefusalText as a run error,
-// closes the port again and returns nullptr.
+// closes the port again and returns nullptr. The open port reports its
+// dialogue to observer.
 OwnedPort OpenPort(SerialBackend& backend, RunObserver& observer, const std::string& name,
                    int32_t baud);
 // Changes the speed and purges both directions: whatever was buffered is

@@ -37,9 +37,8 @@ Session::Session(const CliOptions& options, SerialBackend& backend, Clock& clock
                  [this](const std::string& name, const PortOpenFailure& failure) {
                    terminal_.NoteAfterNextBox("r7700-update: " + OpenFailureLine(name, failure));
                  }),
-      serial_(explained_, events_),
       profiles_(MakePlatformProfileStore()),
-      services_{serial_, *profiles_, clock, &InterruptFlag()},
+      services_{explained_, *profiles_, clock, &InterruptFlag()},
       terminal_(StreamsFor(outputs), options.assume_yes),
       reporter_(terminal_, events_) {
   terminal_.ReportTo(reporter_);

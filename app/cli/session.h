@@ -1,6 +1,6 @@
 // What every mode that talks to an instrument works with, set up once per
-// run from the options: the seams (the serial backend wrapped so the
-// dialogue can be traced), the program's state, the terminal, and the
+// run from the options: the seams (the serial backend wrapped so a failed
+// open is explained), the program's state, the terminal, and the
 // run's events with their sinks (--json, --log, --trace). One object per
 // run and port; nothing here is shared between runs.
 #pragma once
@@ -17,7 +17,6 @@
 #include "app/cli/report/log_file.h"
 #include "app/cli/report/run_events.h"
 #include "app/cli/report/run_reporter.h"
-#include "app/cli/report/traced_serial.h"
 #include "app/cli/report/transfer_tally.h"
 #include "app/cli/terminal/terminal_window.h"
 #include "app/update_request.h"
@@ -91,7 +90,6 @@ class Session {
   std::optional<JsonEventSink> json_;
   std::optional<LogFileSink> log_;
   ExplainedOpens explained_;  // why an open failed, after its numbered message
-  TracedSerialBackend serial_;
   std::unique_ptr<ProfileStore> profiles_;
   Services services_;
   AppState app_;

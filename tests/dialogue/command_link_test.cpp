@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "link/clock.h"
+#include "link/memory_window.h"
 #include "tests/dialogue/scripted_line.h"
 
 namespace r7700 {
@@ -110,6 +111,29 @@ TEST_F(CommandLinkTest, CommandIsFormattedAndSentInOneWrite) {
   SendText(port_, WakeUpLine);
   EXPECT_EQ(line_.sent(), "crc 840000 2800\nS27413:B5D08A9C3E1\n");
   EXPECT_EQ(line_.write_calls(), (std::vector<uint32_t>{16, 19}));
+}
+
+// What a front end hears of the dialogue: the commands and reply lines as
+// sent and read, frames apart, a silent read not at all.
+struct HeardDialogue : MemoryWindow {
+  void CommandSent(std::string_view line) override { heard.push_back("> " + std::string(line)); }
+  void LineReceived(std::string_view line) override { heard.push_back("< " + std::string(line)); }
+  std::vector<std::string> heard;
+};
+
+TEST_F(CommandLinkTest, ThePortsObserverHearsCommandsAndReplyLinesButNotFrames) {
+  HeardDialogue observer;
+  line_.ReportDialogueTo(&observer);
+  line_.Queue("VQ Downloader 2.1\r\n");
+  SendText(port_, "ramload\n");
+  EXPECT_EQ(NextLine(), "VQ Downloader 2.1");
+  SendEndBlock(port_);
+  EXPECT_EQ(NextLine(), "");
+  line_.Queue("R7700>");
+  SendText(port_, Nudge);
+  EXPECT_EQ(NextLine(), "R7700>");
+  EXPECT_EQ(observer.heard,
+            (std::vector<std::string>{"> ramload", "< VQ Downloader 2.1", "> ", "< R7700>"}));
 }
 
 TEST(ParseHexReply, ReadsLeadingHexInEitherCase) {

@@ -1,8 +1,7 @@
 // The events of one run as the command line reports them beyond the
-// terminal: stages, status log lines, progress, boxes, questions and frames
-// (from the run's observer), the command lines on the line (from the serial
-// seam). One
-// RunEvents object per run and per port; its sinks (JSON Lines, a log
+// terminal, as the run's observer hears them: stages, status log lines,
+// progress, boxes, questions, frames, the commands sent and lines received.
+// One RunEvents object per run and per port; its sinks (JSON Lines, a log
 // file) are objects of that run too, so several runs can report side by
 // side.
 #pragma once

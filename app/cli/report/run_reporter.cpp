@@ -66,6 +66,14 @@ void RunReporter::Frame(const FrameEvent& frame) {
   events_.Emit(&RunEventSink::Frame, frame);
 }
 
+void RunReporter::CommandSent(std::string_view line) {
+  events_.Emit(&RunEventSink::Sent, line);
+}
+
+void RunReporter::LineReceived(std::string_view line) {
+  events_.Emit(&RunEventSink::Received, line);
+}
+
 void RunReporter::Finished(RunEnd end) {
   FlushLogLine();
   display_.Finished(end);

@@ -2,8 +2,8 @@
 // it wraps (the terminal, or one port's line when several run at once) and
 // reports what the run does as events to its sinks (--json, --log, the
 // tally): each status log line once it is complete, progress phases and
-// each new whole percent, boxes and the answers to questions, frames, and
-// how the run ended.
+// each new whole percent, boxes and the answers to questions, frames, the
+// commands sent and lines received, and how the run ended.
 #pragma once
 
 #include <optional>
@@ -29,6 +29,8 @@ class RunReporter : public RunObserver {
     return display_.MessageText(entry, buffer_bytes);
   }
   void Frame(const FrameEvent& frame) override;
+  void CommandSent(std::string_view line) override;
+  void LineReceived(std::string_view line) override;
   void Finished(RunEnd end) override;
 
   // Reports a log line still waiting for its end (a run may end on one).

@@ -16,7 +16,6 @@
 #include "app/cli/report/run_events.h"
 #include "app/cli/report/run_reporter.h"
 #include "app/cli/report/service_record.h"
-#include "app/cli/report/traced_serial.h"
 #include "app/cli/report/transfer_tally.h"
 #include "app/cli/several/port_window.h"
 #include "app/cli/several/summary_table.h"
@@ -86,7 +85,6 @@ void UpdateOnePort(const PortRunsJob& job, const std::string& port, size_t index
         if (log_sink)
           log_sink->Write(events.Now(), "r7700-update: " + OpenFailureLine(name, failure));
       });
-  TracedSerialBackend serial(explained, events);
   RunReporter reporter(port_window, events);
   UpdateRequest request = job.request;
   request.port = port;
@@ -95,7 +93,7 @@ void UpdateOnePort(const PortRunsJob& job, const std::string& port, size_t index
   RunContext run{reporter, clock, {}, request.options, job.firmware_path, job.language_image_path};
   run.cancel = job.cancel;
   run.policy = request.policy;
-  outcome.result = UpdateOnPort(run, serial, request, &outcome.report);
+  outcome.result = UpdateOnPort(run, explained, request, &outcome.report);
   // The summary table ends the runs; no port shows a SUCCESS box of its own.
   reporter.FlushLogLine();
   port_window.EndLog();

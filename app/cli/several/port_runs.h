@@ -22,7 +22,7 @@ namespace r7700::cli {
 
 // What every port's run shares, read-only.
 struct PortRunsJob {
-  SerialBackend& serial;  // the platform's: each port traces its dialogue and explains its opens
+  SerialBackend& serial;  // the platform's: each port explains its own opens
   Clock& clock;
   UpdateRequest request;  // its port is each port's own
   std::string firmware_path{};
