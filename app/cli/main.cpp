@@ -213,7 +213,8 @@ int Main(const std::vector<std::string>& args) {
   }
   options.command_line = CommandLineText(args);
   if (options.help) {
-    std::fwrite(kUsageText.data(), 1, kUsageText.size(), stdout);
+    const std::string usage = UsageText();
+    std::fwrite(usage.data(), 1, usage.size(), stdout);
     return kExitSuccess;
   }
   if (options.version) {

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <regex>
+#include <set>
 #include <string>
 #include <vector>
+
+#include "app/cli/command_line/option_table.h"
 
 namespace r7700::cli {
 namespace {
@@ -152,6 +157,46 @@ TEST(CliOptions, RestrictedModeRefusesEveryDownloadOptionFlagByName) {
   EXPECT_EQ(RestrictedModeProblem(options, "veskotdr.ini"),
             "--firmware, --boot-from flash, --no-boot-sector: the settings file veskotdr.ini "
             "fixes the download options (Restricted mode); leave these options out");
+}
+
+// The manual page in plain text: roff's "\\-" is a dash.
+std::string Unescaped(std::string line) {
+  for (size_t at = line.find("\\-"); at != std::string::npos; at = line.find("\\-", at)) {
+    line.erase(at, 1);
+  }
+  return line;
+}
+
+// The manual page has one entry for every option of the table and no
+// other, each spelling as the table has it, and its synopsis names them all.
+TEST(OptionTable, TheManualPageExplainsEveryOptionAndNoOther) {
+  std::ifstream page(R7700_MANUAL_PAGE);
+  ASSERT_TRUE(page) << R7700_MANUAL_PAGE;
+  const std::regex spelling(R"((^|[ "])(--?[A-Za-z][a-z-]*))");
+  std::string section;
+  std::set<std::string> synopsis;
+  std::set<std::string> explained;
+  bool entry_next = false;
+  for (std::string line; std::getline(page, line);) {
+    line = Unescaped(line);
+    if (line.starts_with(".SH ")) section = line.substr(4);
+    std::set<std::string>* names = section == "SYNOPSIS"                ? &synopsis
+                                   : section == "OPTIONS" && entry_next ? &explained
+                                                                        : nullptr;
+    for (std::sregex_iterator it(line.begin(), line.end(), spelling), end; names && it != end;
+         ++it) {
+      names->insert((*it)[2]);
+    }
+    entry_next = line == ".TP";
+  }
+  std::set<std::string> table;
+  for (const OptionSpec& option : OptionTable()) {
+    table.insert(std::string(option.name));
+    if (option.letter != 0) table.insert(std::string{'-', option.letter});
+    if (!option.negation.empty()) table.insert(std::string(option.negation));
+    EXPECT_TRUE(synopsis.contains(std::string(option.name))) << option.name;
+  }
+  EXPECT_EQ(explained, table);
 }
 
 }  // namespace

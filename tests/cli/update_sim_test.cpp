@@ -220,7 +220,8 @@ TEST_F(UpdateAgainstSim, HelpAndVersionNeedNoInstrument) {
   for (const char* help_option : {"--help", "-h"}) {
     const ToolResult help = RunTool({help_option}, "", "1");
     EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(help.out.starts_with("usage: r7700-update [--port NAME] [--baud RATE]"))
+    EXPECT_TRUE(help.out.starts_with(
+        "usage: r7700-update [--port NAME]... [--all-ports] [--log-dir DIR] [--baud RATE]"))
         << help.out;
     EXPECT_NE(help.out.find("Exit status: 0 success, 1 declined"), std::string::npos);
   }

@@ -1,93 +1,24 @@
 #include "app/cli/command_line/options.h"
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <map>
 
+#include "app/cli/command_line/option_table.h"
 #include "languages/catalogue.h"
 #include "link/serial_port.h"
 
 namespace r7700::cli {
+namespace {
 
-const std::string_view kUsageText =
-    "usage: r7700-update [--port NAME] [--baud RATE] [--home DIR] [--lang NAME]... [--yes]\n"
-    "                    [--firmware|--no-firmware] [--languages|--no-languages]\n"
-    "                    [--boot-sector|--no-boot-sector]\n"
-    "                    [--erase-user-flash|--no-erase-user-flash]\n"
-    "                    [--boot-from flash|ramcard] [--skip-unchanged] [--fast]\n"
-    "                    [--no-repair]\n"
-    "                    [--list-ports] [--help] [--version]\n"
-    "                    [--info|--verify] [--json] [--log FILE] [--trace]\n"
+constexpr std::string_view kAbout =
     "\n"
     "Updates the firmware and the display languages of an R7700 B/C series OTDR\n"
     "over a serial line: the same settings files, data folder, run and texts as\n"
     "the Windows program.\n"
-    "\n"
-    "  -p, --port NAME  the serial port, used as named (/dev/ttyUSB0, COM3, a pty);\n"
-    "                   default: the one USB serial adapter plugged in (with\n"
-    "                   none or several, the ports are listed and nothing sent).\n"
-    "                   Given more than once: the instruments on all these ports\n"
-    "                   are updated at once, after one confirmation for all (which\n"
-    "                   also accepts each port's retry offer); a summary table\n"
-    "                   ends the run, exit status 0 only when every one succeeded\n"
-    "  --all-ports      every USB serial adapter that --list-ports shows, updated\n"
-    "                   at once as with several --port\n"
-    "  --log-dir DIR    with several ports: one log file per port in DIR, named\n"
-    "                   after the port and the start time, lines time-stamped\n"
-    "                   as with --log (--trace adds the dialogue there)\n"
-    "  -b, --baud RATE  link speed after connecting: 9600, 19200, 38400, 57600 or\n"
-    "                   115200 (default 19200); the port always opens at 19200\n"
-    "  --home DIR       the folder that stands in for the program's own: the\n"
-    "                   settings file and data/ are read there (default: the\n"
-    "                   folder of this program)\n"
-    "  --lang NAME      a language of data/lang.cfg; repeat for the boot, second,\n"
-    "                   third and fourth language; \"None\" leaves a slot empty.\n"
-    "                   Given at all, it replaces the four languages of the\n"
-    "                   settings file (slots not given are \"None\"). Unless the\n"
-    "                   boot language is the catalogue's first language, that\n"
-    "                   language is always loaded second.\n"
-    "  -y, --yes        answer Yes to the confirmation and to the retry offer;\n"
-    "                   without it they are asked on the terminal (end of input\n"
-    "                   answers No)\n"
-    "  --firmware, --no-firmware                  download the firmware\n"
-    "  --languages, --no-languages                download the language modules\n"
-    "  --boot-sector, --no-boot-sector            include the boot sector\n"
-    "  --erase-user-flash, --no-erase-user-flash  erase the user flash memory\n"
-    "  --boot-from flash|ramcard                  what the instrument boots from\n"
-    "                   These start from the values of product.ini; with\n"
-    "                   veskotdr.ini the options are fixed and refused.\n"
-    "  --skip-unchanged ask the monitor for the checksums of what the instrument\n"
-    "                   holds first: a download it already has is skipped, else\n"
-    "                   only the 64 KiB sectors that differ (and the marker's)\n"
-    "                   are erased and written; verified as a full download is\n"
-    "  --fast           read each acknowledgement, prompt and checksum as soon as\n"
-    "                   the instrument sends it instead of waiting fixed times;\n"
-    "                   for instruments that pace their replies. If a run with\n"
-    "                   it fails, run again without it\n"
-    "  --no-repair      one attempt only, as the Windows program makes it; by\n"
-    "                   default firmware blocks acknowledged damaged, a wrong\n"
-    "                   region checksum or marker are surveyed and the sectors\n"
-    "                   that differ erased and sent again (at most 4 rounds,\n"
-    "                   within the first transfer's time, at least 10 minutes)\n"
-    "  --info           connect, report what the instrument holds (identity,\n"
-    "                   monitor version, firmware and language markers, the\n"
-    "                   installed languages) and reboot it; nothing is written\n"
-    "  --verify         compare, read-only, what the instrument holds with what\n"
-    "                   the update with the same options would write; exit 4\n"
-    "                   when they differ\n"
-    "  --json           JSON Lines on stdout (events, then a result record);\n"
-    "                   the human output goes to stderr\n"
-    "                   With several ports every record names its \"port\", each\n"
-    "                   port ends with its result record, and a last record\n"
-    "                   without a port gives the exit status of all\n"
-    "  --log FILE       append the status log to FILE, each line time-stamped\n"
-    "  --trace          add every command sent, line received and frame to the\n"
-    "                   log (to stderr without --log)\n"
-    "  --list-ports     list the serial ports (USB adapter, serial number,\n"
-    "                   /dev/serial/by-id name, free, busy or not permitted)\n"
-    "  -h, --help       this text\n"
-    "  -V, --version    the program's version\n"
+    "\n";
+
+constexpr std::string_view kAfterOptions =
     "Each option may be given once (--lang up to four times, --port once per port).\n"
     "\n"
     "stdout carries the status log as the run writes it, with LF line ends where\n"
@@ -103,33 +34,6 @@ const std::string_view kUsageText =
     "it is meant for the simulated instrument only (a real instrument needs 1).\n"
     "TMP, else TMPDIR (the first that names a folder), else /tmp holds the\n"
     "temporary language image.\n";
-
-const std::string_view kVersionText = "r7700-update " R7700_VERSION "\n";
-
-namespace {
-
-// A download-option flag: the option it sets, and to what.
-struct OptionFlag {
-  std::string_view name;
-  std::string_view option;  // the positive spelling names the option
-  std::optional<bool> CliOptions::*target;
-  bool value;
-};
-
-constexpr std::array<OptionFlag, 8> kOptionFlags{{
-    {"--languages", "--languages", &CliOptions::download_languages, true},
-    {"--no-languages", "--languages", &CliOptions::download_languages, false},
-    {"--firmware", "--firmware", &CliOptions::download_firmware, true},
-    {"--no-firmware", "--firmware", &CliOptions::download_firmware, false},
-    {"--boot-sector", "--boot-sector", &CliOptions::boot_sector, true},
-    {"--no-boot-sector", "--boot-sector", &CliOptions::boot_sector, false},
-    {"--erase-user-flash", "--erase-user-flash", &CliOptions::erase_user_flash, true},
-    {"--no-erase-user-flash", "--erase-user-flash", &CliOptions::erase_user_flash, false},
-}};
-
-constexpr std::array<std::string_view, 7> kValuedOptions{
-    "--port", "--baud", "--home", "--lang", "--boot-from", "--log-dir", "--log"};
-constexpr std::array<std::string_view, 4> kModeSwitches{"--info", "--verify", "--json", "--trace"};
 
 class Parser {
  public:
@@ -147,10 +51,9 @@ class Parser {
     if (name == "--info" || name == "--verify") return Mode(name);
     if (name == "--json") return Once(name, name) && Set(options_.json);
     if (name == "--trace") return Once(name, name) && Set(options_.trace);
-    const auto flag = std::find_if(kOptionFlags.begin(), kOptionFlags.end(),
-                                   [&](const OptionFlag& f) { return f.name == name; });
-    if (!Once(std::string(flag->option), name)) return false;
-    options_.*(flag->target) = flag->value;
+    const OptionSpec& flag = *FindOption(name);
+    if (!Once(std::string(flag.name), name)) return false;
+    options_.*(flag.download_option) = flag.name == name;
     options_.option_flags.push_back(name);
     return true;
   }
@@ -240,26 +143,13 @@ class Parser {
 };
 
 bool IsSwitch(const std::string& name) {
-  return name == "--yes" || name == "--skip-unchanged" || name == "--fast" ||
-         name == "--no-repair" || name == "--list-ports" || name == "--all-ports" ||
-         name == "--help" || name == "--version" ||
-         std::find(kModeSwitches.begin(), kModeSwitches.end(), name) != kModeSwitches.end() ||
-         std::any_of(kOptionFlags.begin(), kOptionFlags.end(),
-                     [&](const OptionFlag& flag) { return flag.name == name; });
-}
-
-// The one-letter spellings of the options used most.
-std::string LongForm(const std::string& arg) {
-  static constexpr std::array<std::pair<std::string_view, std::string_view>, 5> kShortOptions{
-      {{"-p", "--port"}, {"-b", "--baud"}, {"-y", "--yes"}, {"-h", "--help"}, {"-V", "--version"}}};
-  for (const auto& [letter, name] : kShortOptions) {
-    if (arg == letter) return std::string(name);
-  }
-  return arg;
+  const OptionSpec* option = FindOption(name);
+  return option != nullptr && option->argument.empty();
 }
 
 bool IsValued(const std::string& name) {
-  return std::find(kValuedOptions.begin(), kValuedOptions.end(), name) != kValuedOptions.end();
+  const OptionSpec* option = FindOption(name);
+  return option != nullptr && !option->argument.empty();
 }
 
 // getopt's forms of the one-letter options: "-b115200" is "-b 115200",
@@ -295,6 +185,12 @@ std::vector<std::string> SeparatedShortOptions(const std::vector<std::string>& a
 }
 
 }  // namespace
+
+std::string UsageText() {
+  return UsageSynopsis() + std::string(kAbout) + OptionHelp() + std::string(kAfterOptions);
+}
+
+const std::string_view kVersionText = "r7700-update " R7700_VERSION "\n";
 
 bool ParseCliOptions(const std::vector<std::string>& given, CliOptions* options,
                      std::string* problem) {

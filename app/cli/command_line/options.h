@@ -60,7 +60,8 @@ struct CliOptions {
   std::string command_line;  // as given, for the log's head
 };
 
-extern const std::string_view kUsageText;
+// What --help prints: the synopsis and the options from the option table.
+std::string UsageText();
 extern const std::string_view kVersionText;
 
 // Several instruments at once: more than one --port, or --all-ports.
