@@ -15,7 +15,7 @@
 #include "app/cli/modes/modes.h"
 #include "app/cli/modes/plan.h"
 #include "app/cli/modes/start_checks.h"
-#include "app/cli/port_list.h"
+#include "app/cli/ports/port_choice.h"
 #include "app/cli/report/service_record.h"
 #include "app/cli/session.h"
 #include "app/cli/several/several_ports.h"

@@ -1,7 +1,7 @@
 #include "app/cli/session.h"
 
 #include "app/cli/command_line/apply_options.h"
-#include "app/cli/port_list.h"
+#include "app/cli/ports/port_choice.h"
 #include "app/cli/terminal/console.h"
 #include "app/language_lists.h"
 #include "app/startup.h"

@@ -12,7 +12,6 @@
 
 #include "app/app_state.h"
 #include "app/cli/command_line/options.h"
-#include "app/cli/explained_opens.h"
 #include "app/cli/report/json_events.h"
 #include "app/cli/report/log_file.h"
 #include "app/cli/report/run_events.h"
@@ -20,6 +19,7 @@
 #include "app/cli/report/transfer_tally.h"
 #include "app/cli/terminal/terminal_window.h"
 #include "app/update_request.h"
+#include "link/explained_opens.h"
 
 namespace r7700::cli {
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/cli/port_list.h"
+#include "app/cli/ports/port_choice.h"
 
 namespace r7700::cli {
 namespace {

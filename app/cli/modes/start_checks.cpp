@@ -6,7 +6,7 @@
 #include <set>
 #include <system_error>
 
-#include "app/cli/port_list.h"
+#include "app/cli/ports/port_choice.h"
 #include "app/resources/resource.h"
 #include "download/firmware_download.h"
 #include "link/text_format.h"

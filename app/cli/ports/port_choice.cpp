@@ -1,9 +1,7 @@
-// Probing, listing and choosing serial ports, and the one-line reason of an
-// open that failed: the same words for the listing and for the error.
+#include "app/cli/ports/port_choice.h"
+
 #include <algorithm>
 #include <set>
-
-#include "app/cli/port_list.h"
 
 namespace r7700::cli {
 namespace {
@@ -67,13 +65,6 @@ size_t CountUsb(const std::vector<SerialPortInfo>& ports) {
 }
 
 }  // namespace
-
-void ProbePorts(SerialBackend& backend, std::vector<SerialPortInfo>& ports) {
-  for (SerialPortInfo& port : ports) {
-    // Closed again at once; no setting is applied.
-    port.state = backend.Open(port.name).failure;
-  }
-}
 
 std::string PortListing(const std::vector<SerialPortInfo>& ports) {
   std::string listing;

@@ -8,9 +8,8 @@
 #include <thread>
 
 #include "app/cli/command_line/options.h"
-#include "app/cli/explained_opens.h"
 #include "app/cli/modes/way_back.h"
-#include "app/cli/port_list.h"
+#include "app/cli/ports/port_choice.h"
 #include "app/cli/report/json_events.h"
 #include "app/cli/report/log_file.h"
 #include "app/cli/report/run_events.h"
@@ -22,6 +21,7 @@
 #include "app/cli/terminal/console.h"
 #include "app/resources/resource.h"
 #include "languages/image_builder.h"
+#include "link/explained_opens.h"
 
 namespace r7700::cli {
 namespace {

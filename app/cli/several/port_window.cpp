@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/cli/port_list.h"
+#include "app/cli/ports/port_choice.h"
 #include "link/error_report.h"
 
 namespace r7700::cli {
