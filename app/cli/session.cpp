@@ -42,8 +42,6 @@ Session::Session(const CliOptions& options, SerialBackend& backend, Clock& clock
       terminal_(StreamsFor(outputs), options.assume_yes),
       reporter_(terminal_, events_) {
   terminal_.ReportTo(reporter_);
-  events_.Add(tally_);
-  events_.Add(last_box_);
   if (outputs.json != nullptr) {
     json_.emplace(outputs.json, std::string());
     if (outputs.json_events) events_.Add(*json_);

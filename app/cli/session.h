@@ -16,7 +16,6 @@
 #include "app/cli/report/log_file.h"
 #include "app/cli/report/run_events.h"
 #include "app/cli/report/run_reporter.h"
-#include "app/cli/report/transfer_tally.h"
 #include "app/cli/terminal/terminal_window.h"
 #include "app/update_request.h"
 #include "link/explained_opens.h"
@@ -55,7 +54,6 @@ class Session {
   // The request as the options have set the controls.
   UpdateRequest request() { return ReadUpdateRequest(app_, terminal_); }
   RunEvents& events() { return events_; }
-  const TransferTally& tally() const { return tally_; }
   // The sink of --json (null without it), for the mode's own records.
   JsonEventSink* json() { return json_ ? &*json_ : nullptr; }
   // Where human output other than the status log goes (stderr).
@@ -70,23 +68,11 @@ class Session {
   // What the instrument holds after the run, for the verdict; empty when
   // this run did not change it.
   std::string holdings;
-  // The text of the last box shown; empty when none was.
-  const std::string& last_box() const { return last_box_.text; }
 
  private:
   const CliOptions& options_;
   bool record_ = false;
-  // Keeps the last box's text for the read-only modes' records.
-  struct LastBox : RunEventSink {
-    void Box(const EventTime&, std::string_view, std::string_view box_text) override {
-      text = box_text;
-    }
-    std::string text;
-  };
-
   RunEvents events_;
-  TransferTally tally_;
-  LastBox last_box_;
   std::optional<JsonEventSink> json_;
   std::optional<LogFileSink> log_;
   ExplainedOpens explained_;  // why an open failed, after its numbered message

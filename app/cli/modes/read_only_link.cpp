@@ -49,8 +49,8 @@ void ReportUnanswered(Session& session) {
 }
 
 JsonObject& AddError(Session& session, JsonObject& record, bool unanswered) {
-  if (!session.last_box().empty()) {
-    record.Text("error", session.last_box());
+  if (!session.observer().last_problem().empty()) {
+    record.Text("error", session.observer().last_problem());
   } else if (unanswered) {
     record.Text("error", kUnansweredText);
   }

@@ -23,8 +23,8 @@ RunEnding EndingOf(Session& session, bool interrupted, const PortRunReport& repo
   const CliOptions& options = session.options();
   return RunEnding{.interrupted = interrupted,
                    .report = report,
-                   .firmware_bytes = session.tally().firmware_bytes(),
-                   .language_bytes = session.tally().language_bytes(),
+                   .firmware_bytes = session.observer().acknowledged_bytes(FrameRegion::kFirmware),
+                   .language_bytes = session.observer().acknowledged_bytes(FrameRegion::kLanguages),
                    .baud = session.request().baud,
                    .fast = options.fast,
                    .skip_unchanged = options.skip_unchanged};
@@ -106,7 +106,7 @@ int RunUpdateMode(Session& session) {
     SayWayBack(session, ending);
   }
   if (JsonEventSink* json = session.json()) {
-    WriteRunResult(*json, session.events().Now(), status, report, request, session.tally());
+    WriteRunResult(*json, session.events().Now(), status, report, request, session.observer());
   }
   return status;
 }

@@ -89,8 +89,9 @@ std::string_view StageOutcomeName(StageOutcome outcome) {
 
 void WriteRunResult(JsonEventSink& sink, const EventTime& time, int exit_status,
                     const PortRunReport& report, const UpdateRequest& request,
-                    const TransferTally& tally) {
-  const auto image = [&](bool chosen, StageOutcome outcome, int64_t bytes) {
+                    const RunReporter& reporter) {
+  const auto image = [&](bool chosen, StageOutcome outcome, FrameRegion region) {
+    const int64_t bytes = reporter.acknowledged_bytes(region);
     if (!chosen) outcome = StageOutcome::kNotChosen;
     return JsonObject().Text("outcome", StageOutcomeName(outcome)).Number("bytes", bytes).str();
   };
@@ -99,9 +100,9 @@ void WriteRunResult(JsonEventSink& sink, const EventTime& time, int exit_status,
   sink.Write(ResultRecord(sink, time, exit_status)
                  .Raw("instrument", instrument.str())
                  .Raw("firmware",
-                      image(request.download_firmware, report.firmware, tally.firmware_bytes()))
-                 .Raw("languages",
-                      image(request.download_languages, report.languages, tally.language_bytes())));
+                      image(request.download_firmware, report.firmware, FrameRegion::kFirmware))
+                 .Raw("languages", image(request.download_languages, report.languages,
+                                         FrameRegion::kLanguages)));
 }
 
 JsonObject ResultRecord(const JsonEventSink& sink, const EventTime& time, int exit_status) {

@@ -9,7 +9,7 @@
 
 #include "app/cli/report/json_writer.h"
 #include "app/cli/report/run_events.h"
-#include "app/cli/report/transfer_tally.h"
+#include "app/cli/report/run_reporter.h"
 #include "app/update_request.h"
 #include "app/update_run.h"
 
@@ -49,7 +49,7 @@ JsonObject ResultRecord(const JsonEventSink& sink, const EventTime& time, int ex
 // duration. An image the request did not ask for is "not-chosen".
 void WriteRunResult(JsonEventSink& sink, const EventTime& time, int exit_status,
                     const PortRunReport& report, const UpdateRequest& request,
-                    const TransferTally& tally);
+                    const RunReporter& reporter);
 
 // Names of exit statuses and image outcomes as they appear in the records.
 std::string_view ExitOutcomeName(int exit_status);

@@ -58,11 +58,13 @@ bool RunReporter::Ask(std::string_view text, std::string_view caption, BoxIcon i
 void RunReporter::Problem(std::string_view text, std::string_view caption, BoxIcon icon) {
   FlushLogLine();
   display_.Problem(text, caption, icon);
+  last_problem_ = text;
   events_.Emit(&RunEventSink::Box, caption, text);
 }
 
 void RunReporter::Frame(const FrameEvent& frame) {
   display_.Frame(frame);
+  if (frame.ack) acknowledged_[static_cast<size_t>(frame.region)] += frame.length;
   events_.Emit(&RunEventSink::Frame, frame);
 }
 

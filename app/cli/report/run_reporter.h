@@ -1,11 +1,14 @@
 // The observer of a command-line run: passes every event on to the display
 // it wraps (the terminal, or one port's line when several run at once) and
-// reports what the run does as events to its sinks (--json, --log, the
-// tally): each status log line once it is complete, progress phases and
-// each new whole percent, boxes and the answers to questions, frames, the
-// commands sent and lines received, and how the run ended.
+// reports what the run does as events to its sinks (--json, --log): each status log line once it is
+// complete, progress phases and each new whole percent, boxes and the answers to questions, frames,
+// the commands sent and lines received, and how the run ended. It keeps what the result and the
+// records say of the run: the bytes the instrument acknowledged by region, the last problem shown,
+// the end.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -37,6 +40,12 @@ class RunReporter : public RunObserver {
   void FlushLogLine();
   // How the run ended; none until it did.
   std::optional<RunEnd> end() const { return end_; }
+  // The data bytes of the frames the instrument acknowledged in region.
+  int64_t acknowledged_bytes(FrameRegion region) const {
+    return acknowledged_[static_cast<size_t>(region)];
+  }
+  // The text of the last problem shown; empty when none was.
+  const std::string& last_problem() const { return last_problem_; }
 
  private:
   void ReportPercent(int64_t done, int percent);
@@ -48,6 +57,8 @@ class RunReporter : public RunObserver {
   int shown_percent_ = -1;    // of the current phase; -1 before its first count
   int64_t total_ = 0;         // of the current phase
   std::optional<RunEnd> end_;
+  std::array<int64_t, 3> acknowledged_{};  // by FrameRegion
+  std::string last_problem_;
 };
 
 }  // namespace r7700::cli

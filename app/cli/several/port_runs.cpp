@@ -15,7 +15,6 @@
 #include "app/cli/report/run_events.h"
 #include "app/cli/report/run_reporter.h"
 #include "app/cli/report/service_record.h"
-#include "app/cli/report/transfer_tally.h"
 #include "app/cli/several/port_window.h"
 #include "app/cli/several/summary_table.h"
 #include "app/cli/terminal/console.h"
@@ -69,8 +68,6 @@ int PortExitStatus(int result) {
 void UpdateOnePort(const PortRunsJob& job, const std::string& port, size_t index,
                    MultiDisplay& display, std::FILE* log, PortOutcome& outcome) {
   RunEvents events;
-  TransferTally tally;
-  events.Add(tally);
   std::optional<JsonEventSink> json;
   if (job.json != nullptr) events.Add(json.emplace(job.json, port));
   std::optional<LogFileSink> log_sink;
@@ -102,17 +99,19 @@ void UpdateOnePort(const PortRunsJob& job, const std::string& port, size_t index
   outcome.seconds = events.Now().seconds;
   if (log_sink) {
     const std::string holdings =
-        outcome.report.connected ? HoldingsText(RunEnding{.report = outcome.report,
-                                                          .firmware_bytes = tally.firmware_bytes(),
-                                                          .language_bytes = tally.language_bytes()})
-                                 : std::string();
+        outcome.report.connected
+            ? HoldingsText(
+                  RunEnding{.report = outcome.report,
+                            .firmware_bytes = reporter.acknowledged_bytes(FrameRegion::kFirmware),
+                            .language_bytes = reporter.acknowledged_bytes(FrameRegion::kLanguages)})
+            : std::string();
     log_sink->Write(events.Now(),
                     InstrumentText(outcome.report.identity, outcome.report.monitor_version) +
                         VerdictText(PortExitStatus(outcome.result), outcome.seconds, holdings));
   }
   if (json) {
     WriteRunResult(*json, events.Now(), PortExitStatus(outcome.result), outcome.report, request,
-                   tally);
+                   reporter);
   }
   PortStatus status;
   status.stage = ResultText(outcome);
