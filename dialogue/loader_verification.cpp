@@ -37,7 +37,7 @@ bool AwaitDownloader(RunContext& run, PortHandle port) {
 // acknowledgement. True when the acknowledgement matched.
 bool LoadPattern(RunContext& run, PortHandle port, const TestPattern& pattern) {
   SendLoadBlockHeader(port, kTestPatternBytes, kTestLoadAddress);
-  SetProgressCaption(run.observer, "Checking Step1 ...");
+  SetProgressCaption(run.observer, RunStage::kTestLoad, "Checking Step1 ...");
   ShowProgress(run.observer, run.progress, 0, kTestPatternBytes, ProgressUnit::kTicks);
   for (uint32_t offset = 0; offset < kTestPatternBytes; offset += kTestPieceBytes) {
     WritePort(port, pattern.bytes.data() + offset, kTestPieceBytes);
@@ -151,7 +151,7 @@ int VerifyTestLoad(RunContext& run, PortHandle port) {
 int VerifyTestDump(RunContext& run, PortHandle port) {
   uint32_t address = kTestLoadAddress;
   uint32_t row_start = 0;
-  SetProgressCaption(run.observer, "Checking Step2 ...");
+  SetProgressCaption(run.observer, RunStage::kTestDump, "Checking Step2 ...");
   ShowProgress(run.observer, run.progress, 0, kDumpRows, ProgressUnit::kTicks);
   ReplyLine reply;
   for (int row = 0; row < kDumpRows; ++row) {

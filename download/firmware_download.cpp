@@ -28,14 +28,14 @@ struct FirmwareTransfer {
 
 bool EraseFirmwareRegion(RunContext& run, PortHandle port, const FirmwareMap& map) {
   SendErase(run, port, map.erase.base, map.erase.bytes);
-  SetProgressCaption(run.observer, "Erasing ...");
+  SetProgressCaption(run.observer, RunStage::kFirmwareErase, "Erasing ...");
   if (!WaitOutErase(run, port, kFirmwareEraseTicks)) return false;
   LogLine(run.observer, "Erased !\n");
   return true;
 }
 
 bool EraseUserFlash(RunContext& run, PortHandle port, const FirmwareMap& map) {
-  SetProgressCaption(run.observer, "Erasing UserFlash ...");
+  SetProgressCaption(run.observer, RunStage::kUserFlashErase, "Erasing UserFlash ...");
   SendErase(run, port, map.user_flash.base, map.user_flash.bytes);
   if (!WaitOutErase(run, port, kFirmwareEraseTicks)) return false;
   LogLine(run.observer, "Erased UserFlash!\n");
@@ -81,7 +81,7 @@ FirmwareTransfer TransferImage(RunContext& run, PortHandle port, const std::vect
   const auto file_bytes = static_cast<long>(image.size());
   result.shown_bytes = map.keep_boot_sector ? file_bytes - long{kBootSectorBytes} : file_bytes;
   const auto shown_total = static_cast<int32_t>(result.shown_bytes);
-  SetProgressCaption(run.observer, "Bytes transferred:");
+  SetProgressCaption(run.observer, RunStage::kFirmwareTransfer, "Bytes transferred:");
   ShowProgress(run.observer, run.progress, 0, shown_total, ProgressUnit::kBytes);
   const int64_t started = run.clock.CalendarSeconds();
   const auto end = static_cast<uint32_t>(std::min<size_t>(image.size(), map.send.bytes));
@@ -278,7 +278,7 @@ int DownloadFirmwareImage(RunContext& run, PortHandle port) {
   LogLine(run.observer, "Erasing memory...\n");
   if (!ClearImageMarker(run, port, map.marker, 0)) return -1;
   if (rewrite) {
-    SetProgressCaption(run.observer, "Erasing ...");
+    SetProgressCaption(run.observer, RunStage::kFirmwareErase, "Erasing ...");
     if (!EraseSectors(run, port, *rewrite, kFirmwareEraseTicks)) return -1;
     LogLine(run.observer, "Erased !\n");
   } else if (!EraseFirmwareRegion(run, port, map)) {

@@ -28,7 +28,7 @@ RepairRound RunRepairRound(RunContext& run, PortHandle port, SectorRewrite& cont
   if (count == 0) return RepairRound::kNothingDiffers;
   LogLine(run.observer, "Repair %d: writing %u of %u sectors again\n", budget.rounds,
           static_cast<unsigned>(count), static_cast<unsigned>(content.content.Sectors()));
-  SetProgressCaption(run.observer, "Erasing ...");
+  SetProgressCaption(run.observer, EraseStage(content.region), "Erasing ...");
   if (!EraseSectors(run, port, content, full_erase_ticks)) return RepairRound::kFailed;
   ReplyLine last;
   if (!StartDownloader(run, port, last)) {

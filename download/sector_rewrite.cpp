@@ -147,7 +147,7 @@ bool SendSectors(RunContext& run, PortHandle port, const SectorRewrite& rewrite,
                                                rewrite.layout.data_end, block_bytes);
   int32_t total = 0;
   for (const Frame& frame : frames) total += static_cast<int32_t>(frame.length);
-  SetProgressCaption(run.observer, "Bytes transferred:");
+  SetProgressCaption(run.observer, TransferStage(rewrite.region), "Bytes transferred:");
   ShowProgress(run.observer, run.progress, 0, total, ProgressUnit::kBytes);
   *sent_bytes = 0;
   for (const Frame& frame : frames) {

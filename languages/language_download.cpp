@@ -30,7 +30,7 @@ LanguageTransfer TransferImage(RunContext& run, PortHandle port, ImageFile& imag
   LogLine(run.observer, "Downloading languages: ");
   uint32_t address = map.image.base;
   const auto image_bytes = static_cast<int32_t>(image.Size());
-  SetProgressCaption(run.observer, "Bytes transferred:");
+  SetProgressCaption(run.observer, RunStage::kLanguageTransfer, "Bytes transferred:");
   ShowProgress(run.observer, run.progress, 0, image_bytes, ProgressUnit::kBytes);
   ShortPause(run.clock);
   std::array<uint8_t, kLanguageBlockBytes> block;
@@ -130,7 +130,7 @@ LanguageAttempt AttemptLanguageDownload(RunContext& run, PortHandle port, const 
   if (!ClearImageMarker(run, port, map.marker, kLanguageMarkerExtraPauseMs)) {
     return LanguageAttempt::kFailed;
   }
-  SetProgressCaption(run.observer, "Erasing ...");
+  SetProgressCaption(run.observer, RunStage::kLanguageErase, "Erasing ...");
   if (rewrite != nullptr) {
     if (!EraseSectors(run, port, *rewrite, kLanguageEraseTicks)) return LanguageAttempt::kFailed;
   } else {

@@ -15,7 +15,7 @@ void DialogObserver::LogCleared(bool take_focus) {
   window_.SetText(IDC_STATUS_LOG, "");
 }
 
-void DialogObserver::StageBegun(std::string_view caption) {
+void DialogObserver::StageBegun(RunStage, std::string_view caption) {
   window_.SetText(IDC_PROGRESS_CAPTION, caption);
 }
 

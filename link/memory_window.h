@@ -68,7 +68,9 @@ class MemoryWindow : public WindowSurface, public RunObserver {
   // The run's events as the dialog shows them.
   void LogText(std::string_view text) override { dialog_.LogText(text); }
   void LogCleared(bool take_focus) override { dialog_.LogCleared(take_focus); }
-  void StageBegun(std::string_view caption) override { dialog_.StageBegun(caption); }
+  void StageBegun(RunStage stage, std::string_view caption) override {
+    dialog_.StageBegun(stage, caption);
+  }
   void Progress(int64_t done, int64_t total, ProgressUnit unit) override {
     dialog_.Progress(done, total, unit);
   }

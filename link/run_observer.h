@@ -23,6 +23,28 @@ enum class ProgressUnit { kBytes, kTicks };
 // Where a downloader frame went.
 enum class FrameRegion { kTestLoad, kFirmware, kLanguages };
 
+// Which progress phase begins, whatever its caption: the captions repeat
+// ("Erasing ..." and "Bytes transferred:" for the firmware and the
+// languages alike), the phases do not.
+enum class RunStage {
+  kTestLoad,  // the test pattern into RAM
+  kTestDump,  // the pattern read back row by row
+  kFirmwareErase,
+  kUserFlashErase,
+  kFirmwareTransfer,
+  kLanguageErase,
+  kLanguageTransfer,
+};
+
+// The erase and the transfer of the region a span download writes.
+inline RunStage EraseStage(FrameRegion region) {
+  return region == FrameRegion::kLanguages ? RunStage::kLanguageErase : RunStage::kFirmwareErase;
+}
+inline RunStage TransferStage(FrameRegion region) {
+  return region == FrameRegion::kLanguages ? RunStage::kLanguageTransfer
+                                           : RunStage::kFirmwareTransfer;
+}
+
 struct FrameEvent {
   FrameRegion region = FrameRegion::kFirmware;
   uint32_t address = 0;
@@ -49,8 +71,8 @@ class RunObserver {
   virtual void LogText(std::string_view text) = 0;
   // Empties the status log; take_focus as before the run's first question.
   virtual void LogCleared(bool take_focus) = 0;
-  // A progress phase begins under this caption.
-  virtual void StageBegun(std::string_view caption) = 0;
+  // The progress phase stage begins under this caption.
+  virtual void StageBegun(RunStage stage, std::string_view caption) = 0;
   // done of total so far in the phase; done 0 restarts the phase's count.
   virtual void Progress(int64_t done, int64_t total, ProgressUnit unit) = 0;
   // The phase's work is complete, whatever its count reached (a transfer's

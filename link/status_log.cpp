@@ -31,8 +31,8 @@ void ClearStatusLog(RunObserver& observer) {
   observer.LogCleared(true);
 }
 
-void SetProgressCaption(RunObserver& observer, std::string_view text) {
-  observer.StageBegun(text);
+void SetProgressCaption(RunObserver& observer, RunStage stage, std::string_view text) {
+  observer.StageBegun(stage, text);
 }
 
 void ShowProgress(RunObserver& observer, ProgressState& progress, int32_t amount, int32_t total,

@@ -30,8 +30,8 @@ void LogLine(RunObserver& observer, const char* format, ...) __attribute__((form
 // first question.
 void ClearStatusLog(RunObserver& observer);
 
-// Begins a progress phase under this caption.
-void SetProgressCaption(RunObserver& observer, std::string_view text);
+// Begins the progress phase stage under this caption.
+void SetProgressCaption(RunObserver& observer, RunStage stage, std::string_view text);
 
 // Amount 0 starts a phase: its counter goes to 0. Any other amount advances
 // the phase by that many units. total must be greater than 0.

@@ -16,6 +16,8 @@
 #include "app/cli/modes/plan.h"
 #include "app/cli/modes/start_checks.h"
 #include "app/cli/ports/port_choice.h"
+#include "app/cli/ports/port_list_json.h"
+#include "app/cli/report/json_events.h"
 #include "app/cli/report/service_record.h"
 #include "app/cli/session.h"
 #include "app/cli/several/several_ports.h"
@@ -38,10 +40,22 @@ std::vector<SerialPortInfo> ProbedPorts(SerialBackend& backend) {
   return ports;
 }
 
-int ListPorts(SerialBackend& backend) {
+// With --json one result record holds the list, and the note when no port
+// can be used; the note goes to stderr either way.
+int ListPorts(SerialBackend& backend, bool json) {
+  const RunEvents events;
   const std::vector<SerialPortInfo> ports = ProbedPorts(backend);
-  Print(stdout, PortListing(ports));
-  if (const std::string note = NoUsablePortNote(ports); !note.empty()) Complain(note);
+  const std::string note = NoUsablePortNote(ports);
+  if (json) {
+    JsonEventSink sink(stdout, {});
+    JsonObject record = ResultRecord(sink, events.Now(), kExitSuccess);
+    record.Raw("ports", PortListJson(ports));
+    if (!note.empty()) record.Text("note", note);
+    sink.Write(record);
+  } else {
+    Print(stdout, PortListing(ports));
+  }
+  if (!note.empty()) Complain(note);
   return kExitSuccess;
 }
 
@@ -225,7 +239,7 @@ int Main(const std::vector<std::string>& args) {
   if (!problem.empty()) Complain(problem);
   RealClock clock(time_scale);
   std::unique_ptr<SerialBackend> backend = MakePlatformSerialBackend(time_scale);
-  if (options.list_ports) return ListPorts(*backend);
+  if (options.list_ports) return ListPorts(*backend, options.json);
   if (!options.home.empty() && !IsReadableFolder(options.home)) {
     Complain("--home " + options.home + ": not a readable folder");
     return kExitUsage;

@@ -42,6 +42,7 @@ struct EventCase {
   const char* languages;
   const char* verdict;  // the log's last line from "verdict: "
   bool identified;      // the result names the instrument and its monitor
+  Strings stages;       // the ids of the stage records, in order
 };
 
 void PrintTo(const EventCase& c, std::ostream* os) {
@@ -58,7 +59,8 @@ const std::vector<EventCase> kEventCases{
      "written",
      "success, exit 0, 0:0., firmware untouched \\(as before this run\\); languages valid "
      "\\(written by this run\\)",
-     true},
+     true,
+     {"test-load", "test-dump", "languages-erase", "languages-transfer"}},
     // Block 0 is the test load into RAM, block 1 the first of the languages;
     // without repair the one wrong acknowledgement fails the run.
     {"WrongAck",
@@ -69,7 +71,8 @@ const std::vector<EventCase> kEventCases{
      "failed",
      "failed, exit 2, 0:0., firmware untouched \\(as before this run\\); languages not valid "
      "\\(partly written: [0-9]+ bytes\\)",
-     true},
+     true,
+     {"test-load", "test-dump", "languages-erase", "languages-transfer"}},
     {"Declined",
      {},
      {"--no-firmware"},
@@ -77,7 +80,8 @@ const std::vector<EventCase> kEventCases{
      "not-chosen",
      "not-reached",
      "declined, exit 1, 0:00",
-     false},
+     false,
+     {}},
     {"NotIdentified",
      {"--silent"},
      {"--no-firmware", "--yes"},
@@ -85,7 +89,8 @@ const std::vector<EventCase> kEventCases{
      "not-chosen",
      "not-reached",
      "failed, exit 2, 0:0.",
-     false},
+     false,
+     {}},
     // The firmware's last bytes are its marker, written after the transfer.
     {"FirmwareWritten",
      {"--in-monitor"},
@@ -95,7 +100,8 @@ const std::vector<EventCase> kEventCases{
      "not-chosen",
      "success, exit 0, 0:[0-9]{2}, firmware valid \\(written by this run\\); languages untouched "
      "\\(as before this run\\)",
-     true},
+     true,
+     {"test-load", "test-dump", "firmware-erase", "firmware-transfer"}},
 };
 
 class EventsAgainstSim : public ::testing::TestWithParam<EventCase> {};
@@ -138,6 +144,16 @@ TEST_P(EventsAgainstSim, JsonLinesEndWithTheResultAndTheLogIsTimeStamped) {
                                   ", \"firmware\": {\"chosen\": " +
                                   (firmware ? "true" : "false")) != std::string::npos)
       << events.front();
+  // A checksum is four hex digits, in JSON as in the text.
+  EXPECT_TRUE(std::regex_search(events.front(), std::regex(R"("checksum": "[0-9A-F]{4}")")))
+      << events.front();
+  // Each phase has its own id beside its caption, which may repeat.
+  Strings stages;
+  const std::regex stage_id(R"re("event": "stage", .*"id": "([a-z-]+)", "name": ")re");
+  for (const std::string& event : events) {
+    if (std::smatch match; std::regex_search(event, match, stage_id)) stages.push_back(match[1]);
+  }
+  EXPECT_EQ(stages, c.stages) << run.out;
   // Every transfer that went through ends at 100 %.
   const std::string transfer = "\"stage\": \"Bytes transferred:\"";
   for (size_t i = 0; c.status == 0 && i < events.size(); ++i) {
@@ -176,7 +192,7 @@ TEST_P(EventsAgainstSim, JsonLinesEndWithTheResultAndTheLogIsTimeStamped) {
   EXPECT_TRUE(std::regex_search(text, std::regex("Z frame 3b00004 1024 bytes ack [0-9a-f]{2}\n")));
   EXPECT_NE(text.find("Z Language download complete!\n"), std::string::npos);
   EXPECT_NE(run.out.find("\"event\": \"stage\", \"port\": \"" + sim.port() +
-                         "\", \"name\": \"Bytes transferred:\"}"),
+                         "\", \"id\": \"languages-transfer\", \"name\": \"Bytes transferred:\"}"),
             std::string::npos);
 }
 

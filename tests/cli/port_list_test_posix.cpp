@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/cli/ports/port_choice.h"
+#include "app/cli/ports/port_list_json.h"
 
 namespace r7700::cli {
 namespace {
@@ -118,6 +119,7 @@ TEST(PortList, ListsEveryPortWithItsDescriptionAndChoosesOnlyTheOneAdapter) {
     std::string note;
     std::string chosen;
     std::string why;
+    std::string json = {};  // --list-ports --json's list; not compared when empty
   };
   const std::vector<Case> cases{
       {"none",
@@ -169,7 +171,11 @@ TEST(PortList, ListsEveryPortWithItsDescriptionAndChoosesOnlyTheOneAdapter) {
        "no port can be opened: busy",
        "$/ttyUSB0",
        "using $/ttyUSB0, the only USB serial adapter (USB 0403:6001, FTDI FT232R_USB_UART, "
-       "serial A50285BI, driver ftdi_sio)"},
+       "serial A50285BI, driver ftdi_sio)",
+       "[{\"name\": \"$/ttyUSB0\", \"state\": \"busy\", \"reason\": \"Device or resource "
+       "busy\", \"usb\": true, \"usb_id\": \"0403:6001\", \"manufacturer\": \"FTDI\", "
+       "\"product\": \"FT232R_USB_UART\", \"serial_number\": \"A50285BI\", \"driver\": "
+       "\"ftdi_sio\", \"stable_name\": \"\"}]"},
   };
   std::unique_ptr<SerialBackend> backend = MakePlatformSerialBackend(1.0);
   for (const Case& c : cases) {
@@ -193,6 +199,9 @@ TEST(PortList, ListsEveryPortWithItsDescriptionAndChoosesOnlyTheOneAdapter) {
     ProbePorts(*backend, ports);
     EXPECT_EQ(PortListing(ports), expand(c.listing));
     EXPECT_EQ(NoUsablePortNote(ports), c.note);
+    if (!c.json.empty()) {
+      EXPECT_EQ(PortListJson(ports), expand(c.json));
+    }
     const PortChoice choice = ChoosePort(ports);
     EXPECT_EQ(choice.port, expand(c.chosen));
     EXPECT_EQ(choice.why, expand(c.why));

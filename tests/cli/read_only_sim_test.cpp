@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -92,13 +93,24 @@ TEST(ReadOnlyModes, InfoJsonIsOneRecordFromTheRamCardCopy) {
         "\"identity\": \"R7700 Monitor 4.20\", \"series\": \"C\", \"power\": \"\"",
         "\"monitor_version\": \"Ver 4.20 C R7700C boot monitor\", \"boot_from\": \"ramcard\"",
         "\"firmware\": {\"marker\": \"FF FF FF FF\", \"valid\": false, \"stored_checksum\": "
-        "65535, \"computed_checksum\": ",
+        "\"FFFF\", \"computed_checksum\": \"",
         "\"installed\": []}\n"}) {
     EXPECT_NE(run.out.find(field), std::string::npos) << field << "\n" << run.out;
   }
   ExpectReadOnly(state);
   EXPECT_TRUE(SawCommand(state, "crc 2400000 3efffc"));
   EXPECT_TRUE(SawCommand(state, "dm 2300000"));
+}
+
+// --list-ports --json: one result record with the ports this machine has.
+TEST(ReadOnlyModes, ListPortsWithJsonIsOneRecord) {
+  const ToolResult run = RunTool({"--list-ports", "--json"}, "", "1");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(std::regex_match(
+      run.out,
+      std::regex(R"re(\{"t": [0-9.]+, "event": "result", "exit": 0, "outcome": )re"
+                 R"re("success", "duration": [0-9.]+, "ports": \[.*\](, "note": ".+")?\}\n)re")))
+      << run.out;
 }
 
 TEST(ReadOnlyModes, VerifyOfAnEmptyInstrumentExitsFourAndWritesNothing) {

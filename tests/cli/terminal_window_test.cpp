@@ -124,14 +124,14 @@ TEST_F(TerminalWindowTest, EachPhaseIsOneLineThatFitsResetsAndEndsWhereTheRunSay
   ProgressState progress;
 
   LogLine(window, "Downloading:");
-  SetProgressCaption(window, "Bytes transferred:");
+  SetProgressCaption(window, RunStage::kFirmwareTransfer, "Bytes transferred:");
   ShowProgress(window, progress, 0, 10240, ProgressUnit::kBytes);
   now = 2;
   ShowProgress(window, progress, 5120, 10240, ProgressUnit::kBytes);
   // The transfer is complete although less was counted.
   window.StageCompleted();
   LogLine(window, "\nTransferred 10240 Bytes in 4 sec!\n");
-  SetProgressCaption(window, "Erasing ...");
+  SetProgressCaption(window, RunStage::kFirmwareErase, "Erasing ...");
   ShowProgress(window, progress, 0, 60, ProgressUnit::kTicks);
   now = 3;
   ShowProgress(window, progress, 1, 60, ProgressUnit::kTicks);
@@ -169,7 +169,7 @@ TEST_F(TerminalWindowTest, TraceLinesGoAboveTheProgressLineNeverIntoIt) {
   LogFileSink trace(out_.file(), true,
                     [&window](std::string_view lines) { window.WriteAbove(lines); });
   ProgressState progress;
-  SetProgressCaption(window, "Erasing ...");
+  SetProgressCaption(window, RunStage::kFirmwareErase, "Erasing ...");
   ShowProgress(window, progress, 0, 60, ProgressUnit::kTicks);
   ShowProgress(window, progress, 30, 60, ProgressUnit::kTicks);
   trace.Sent(EventTime{}, "erase 3b00000 100000");
@@ -187,7 +187,7 @@ TEST_F(TerminalWindowTest, TraceLinesGoAboveTheProgressLineNeverIntoIt) {
 TEST_F(TerminalWindowTest, WithoutATerminalThereIsNoProgressLine) {
   TerminalWindow window = Window(true, false);
   ProgressState progress;
-  SetProgressCaption(window, "Erasing ...");
+  SetProgressCaption(window, RunStage::kFirmwareErase, "Erasing ...");
   ShowProgress(window, progress, 0, 60, ProgressUnit::kTicks);
   ShowProgress(window, progress, 1, 60, ProgressUnit::kTicks);
   EXPECT_EQ(err_.Text(), "");

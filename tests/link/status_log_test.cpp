@@ -48,14 +48,16 @@ TEST_F(StatusLogTest, LongTextsAreAppendedWhole) {
 }
 
 TEST_F(StatusLogTest, ProgressCaptionIsSetAsGiven) {
-  SetProgressCaption(window_, "Checking Step1 ...");
+  SetProgressCaption(window_, RunStage::kTestLoad, "Checking Step1 ...");
   EXPECT_EQ(window_.GetText(IDC_PROGRESS_CAPTION), "Checking Step1 ...");
 }
 
 class ProgressTest : public ::testing::Test {
  protected:
   std::string Counter() { return window_.GetText(IDC_COUNTER); }
-  void Show(int32_t amount, int32_t total) { ShowProgress(window_, progress_, amount, total, ProgressUnit::kTicks); }
+  void Show(int32_t amount, int32_t total) {
+    ShowProgress(window_, progress_, amount, total, ProgressUnit::kTicks);
+  }
   // The counter text and the bar position a user sees now.
   void ExpectShown(const std::string& counter, int bar) {
     EXPECT_EQ(Counter(), counter);

@@ -127,7 +127,8 @@ constexpr std::array<OptionSpec, 23> kOptions{{
     {.name = "--list-ports",
      .argument = {},
      .help = "list the serial ports (USB adapter, serial number,\n"
-             "/dev/serial/by-id name, free, busy or not permitted)"},
+             "/dev/serial/by-id name, free, busy or not permitted);\n"
+             "with --json as one JSON record"},
     {.name = "--help", .letter = 'h', .argument = {}, .help = "this text"},
     {.name = "--version", .letter = 'V', .argument = {}, .help = "the program's version"},
 }};

@@ -54,8 +54,8 @@ std::string MarkerLine(const MarkerReading& marker) {
   std::string text = "marker " + MarkerText(marker.bytes);
   if (!marker.HasMagic()) return text + ": not valid (no \"JS\")";
   text += marker.Valid() ? ": valid" : ": not valid";
-  return text + Format(" (checksum %04X, the monitor computes %s)",
-                       static_cast<unsigned>(marker.Stored()),
+  return text + Format(" (checksum %s, the monitor computes %s)",
+                       ChecksumText(marker.Stored()).c_str(),
                        ChecksumText(marker.computed).c_str());
 }
 
@@ -88,8 +88,8 @@ std::string InfoText(const InstrumentInfo& info) {
 std::string MarkerJson(const MarkerReading& marker) {
   JsonObject object;
   object.Text("marker", MarkerText(marker.bytes)).Flag("valid", marker.Valid());
-  if (marker.bytes) object.Number("stored_checksum", marker.Stored());
-  if (marker.computed) object.Number("computed_checksum", *marker.computed);
+  if (marker.bytes) object.Text("stored_checksum", ChecksumText(marker.Stored()));
+  if (marker.computed) object.Text("computed_checksum", ChecksumText(marker.computed));
   return object.str();
 }
 

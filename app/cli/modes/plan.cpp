@@ -1,5 +1,6 @@
 #include "app/cli/modes/plan.h"
 
+#include "app/instrument_holdings.h"
 #include "app/resources/resource.h"
 #include "app/update_run.h"
 #include "download/flash_map.h"
@@ -33,11 +34,16 @@ std::string RangeText(const MemoryRange& range) {
                 static_cast<unsigned long>((range.last - range.first + 1) / 1024));
 }
 
+// As every checksum is shown, in the text and in JSON alike.
+std::string SpanChecksumText(const FirmwareContents& firmware) {
+  return ChecksumText(static_cast<uint16_t>(firmware.span_checksum));
+}
+
 std::string FirmwareText(const UpdatePlan& plan) {
   if (!plan.firmware_readable) return plan.firmware_path + ": cannot be read";
-  return Format("%s: %llu bytes, checksum %04X; %lu bytes to send", plan.firmware_path.c_str(),
+  return Format("%s: %llu bytes, checksum %s; %lu bytes to send", plan.firmware_path.c_str(),
                 static_cast<unsigned long long>(plan.firmware.file_bytes),
-                static_cast<unsigned>(plan.firmware.span_checksum),
+                SpanChecksumText(plan.firmware).c_str(),
                 static_cast<unsigned long>(plan.firmware.bytes_sent));
 }
 
@@ -131,7 +137,7 @@ JsonObject& AddPlanFields(const UpdatePlan& plan, JsonObject& object) {
   if (plan.firmware_readable) {
     firmware.Number("file_bytes", static_cast<int64_t>(plan.firmware.file_bytes))
         .Number("bytes_to_send", plan.firmware.bytes_sent)
-        .Number("checksum", plan.firmware.span_checksum);
+        .Text("checksum", SpanChecksumText(plan.firmware));
   }
   return object.Number("baud", plan.baud)
       .Raw("firmware", firmware.str())

@@ -10,18 +10,19 @@ constexpr int kFirstSignalExitStatus = 128;
 
 }  // namespace
 
-void JsonEventSink::Stage(const EventTime& time, std::string_view name) {
-  Write(Begin(time, "stage").Text("name", name));
+void JsonEventSink::Stage(const EventTime& time, RunStage stage, std::string_view caption) {
+  Write(Begin(time, "stage").Text("id", StageId(stage)).Text("name", caption));
 }
 
 void JsonEventSink::LogLine(const EventTime& time, std::string_view line) {
   Write(Begin(time, "log").Text("text", line));
 }
 
-void JsonEventSink::Progress(const EventTime& time, std::string_view stage, int64_t count,
-                             int percent) {
+void JsonEventSink::Progress(const EventTime& time, RunStage stage, std::string_view caption,
+                             int64_t count, int percent) {
   Write(Begin(time, "progress")
-            .Text("stage", stage)
+            .Text("stage", caption)
+            .Text("stage_id", StageId(stage))
             .Number("count", count)
             .Number("percent", percent));
 }
@@ -85,6 +86,26 @@ std::string_view StageOutcomeName(StageOutcome outcome) {
       return "failed";
   }
   return "failed";
+}
+
+std::string_view StageId(RunStage stage) {
+  switch (stage) {
+    case RunStage::kTestLoad:
+      return "test-load";
+    case RunStage::kTestDump:
+      return "test-dump";
+    case RunStage::kFirmwareErase:
+      return "firmware-erase";
+    case RunStage::kUserFlashErase:
+      return "user-flash-erase";
+    case RunStage::kFirmwareTransfer:
+      return "firmware-transfer";
+    case RunStage::kLanguageErase:
+      return "languages-erase";
+    case RunStage::kLanguageTransfer:
+      break;
+  }
+  return "languages-transfer";
 }
 
 void WriteRunResult(JsonEventSink& sink, const EventTime& time, int exit_status,

@@ -20,9 +20,10 @@ class JsonEventSink : public RunEventSink {
   JsonEventSink(std::FILE* out, std::string port_label)
       : out_(out), port_label_(std::move(port_label)) {}
 
-  void Stage(const EventTime& time, std::string_view name) override;
+  void Stage(const EventTime& time, RunStage stage, std::string_view caption) override;
   void LogLine(const EventTime& time, std::string_view line) override;
-  void Progress(const EventTime& time, std::string_view stage, int64_t count, int percent) override;
+  void Progress(const EventTime& time, RunStage stage, std::string_view caption, int64_t count,
+                int percent) override;
   void Box(const EventTime& time, std::string_view caption, std::string_view text) override;
   void Question(const EventTime& time, std::string_view caption, std::string_view text,
                 bool yes) override;
@@ -54,5 +55,7 @@ void WriteRunResult(JsonEventSink& sink, const EventTime& time, int exit_status,
 // Names of exit statuses and image outcomes as they appear in the records.
 std::string_view ExitOutcomeName(int exit_status);
 std::string_view StageOutcomeName(StageOutcome outcome);
+// The stable id of a progress phase: "firmware-erase", "languages-transfer", ...
+std::string_view StageId(RunStage stage);
 
 }  // namespace r7700::cli

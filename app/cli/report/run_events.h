@@ -28,11 +28,11 @@ class RunEventSink {
   virtual ~RunEventSink() = default;
 
   // A progress phase begins (the caption above the bar).
-  virtual void Stage(const EventTime&, std::string_view /*name*/) {}
+  virtual void Stage(const EventTime&, RunStage, std::string_view /*caption*/) {}
   // One status log line, without its line end.
   virtual void LogLine(const EventTime&, std::string_view /*line*/) {}
   // The phase's counter: units so far and the whole percent reached.
-  virtual void Progress(const EventTime&, std::string_view /*stage*/, int64_t /*count*/,
+  virtual void Progress(const EventTime&, RunStage, std::string_view /*caption*/, int64_t /*count*/,
                         int /*percent*/) {}
   virtual void Box(const EventTime&, std::string_view /*caption*/, std::string_view /*text*/) {}
   virtual void Question(const EventTime&, std::string_view /*caption*/, std::string_view /*text*/,

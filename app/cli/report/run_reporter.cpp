@@ -23,11 +23,12 @@ void RunReporter::LogText(std::string_view text) {
   }
 }
 
-void RunReporter::StageBegun(std::string_view caption) {
-  display_.StageBegun(caption);
-  stage_ = caption;
+void RunReporter::StageBegun(RunStage stage, std::string_view caption) {
+  display_.StageBegun(stage, caption);
+  stage_ = stage;
+  caption_ = caption;
   shown_percent_ = -1;
-  events_.Emit(&RunEventSink::Stage, caption);
+  events_.Emit(&RunEventSink::Stage, stage, caption);
 }
 
 void RunReporter::Progress(int64_t done, int64_t total, ProgressUnit unit) {
@@ -45,7 +46,7 @@ void RunReporter::StageCompleted() {
 void RunReporter::ReportPercent(int64_t done, int percent) {
   if (percent == shown_percent_) return;
   shown_percent_ = percent;
-  events_.Emit(&RunEventSink::Progress, std::string_view(stage_), done, percent);
+  events_.Emit(&RunEventSink::Progress, stage_, std::string_view(caption_), done, percent);
 }
 
 bool RunReporter::Ask(std::string_view text, std::string_view caption, BoxIcon icon) {

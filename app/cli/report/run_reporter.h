@@ -23,7 +23,7 @@ class RunReporter : public RunObserver {
 
   void LogText(std::string_view text) override;
   void LogCleared(bool take_focus) override { display_.LogCleared(take_focus); }
-  void StageBegun(std::string_view caption) override;
+  void StageBegun(RunStage stage, std::string_view caption) override;
   void Progress(int64_t done, int64_t total, ProgressUnit unit) override;
   void StageCompleted() override;
   bool Ask(std::string_view text, std::string_view caption, BoxIcon icon) override;
@@ -52,7 +52,8 @@ class RunReporter : public RunObserver {
 
   RunObserver& display_;
   RunEvents& events_;
-  std::string stage_;
+  RunStage stage_ = RunStage::kTestLoad;
+  std::string caption_;
   std::string pending_line_;  // log text after the last line end
   int shown_percent_ = -1;    // of the current phase; -1 before its first count
   int64_t total_ = 0;         // of the current phase

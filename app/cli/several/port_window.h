@@ -21,7 +21,7 @@ class PortWindow : public RunObserver {
 
   void LogText(std::string_view text) override;
   void LogCleared(bool) override {}
-  void StageBegun(std::string_view) override {}
+  void StageBegun(RunStage, std::string_view) override {}
   void Progress(int64_t done, int64_t total, ProgressUnit unit) override;
   void StageCompleted() override;
   bool Ask(std::string_view text, std::string_view caption, BoxIcon icon) override;

@@ -107,8 +107,8 @@ void TerminalWindow::LogCleared(bool take_focus) {
   MemoryWindow::LogCleared(take_focus);
 }
 
-void TerminalWindow::StageBegun(std::string_view caption) {
-  MemoryWindow::StageBegun(caption);
+void TerminalWindow::StageBegun(RunStage stage, std::string_view caption) {
+  MemoryWindow::StageBegun(stage, caption);
   EndProgressLine();
   caption_ = caption;
   StartPhase();

@@ -64,7 +64,7 @@ class TerminalWindow : public MemoryWindow {
 
   void LogText(std::string_view text) override;
   void LogCleared(bool take_focus) override;
-  void StageBegun(std::string_view caption) override;
+  void StageBegun(RunStage stage, std::string_view caption) override;
   void Progress(int64_t done, int64_t total, ProgressUnit unit) override;
   void StageCompleted() override;
   bool Ask(std::string_view text, std::string_view caption, BoxIcon icon) override;
