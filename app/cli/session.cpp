@@ -4,8 +4,11 @@
 #include "app/cli/ports/port_choice.h"
 #include "app/cli/terminal/console.h"
 #include "app/language_lists.h"
+#include "app/settings.h"
 #include "app/startup.h"
+#include "link/error_report.h"
 #include "link/serial_port.h"
+#include "link/text_format.h"
 
 namespace r7700::cli {
 namespace {
@@ -25,6 +28,23 @@ TerminalStreams StreamsFor(const SessionOutputs& outputs) {
     streams.out_on_same_screen = SharesScreenOrFile(stdout, stderr);
   }
   return streams;
+}
+
+// Which folder a numbered start-up message was about, and where it came
+// from: the message names a file, not where it was looked for.
+std::string SearchedFolderNote(int message, const DataPaths& paths, bool home_given) {
+  const std::string folder = paths.drive + paths.folder;
+  const std::string origin =
+      home_given ? "the --home folder" : "the program's folder; name another with --home";
+  if (message == kMsgIniMissing) {
+    return Format("neither %s nor %s in %s (%s)", std::string(kFullSettingsFile).c_str(),
+                  std::string(kRestrictedSettingsFile).c_str(), folder.c_str(), origin.c_str());
+  }
+  if (message == kMsgCatalogueUnreadable) {
+    return Format("no readable data/%s in %s (%s)", std::string(kCatalogueFileName).c_str(),
+                  folder.c_str(), origin.c_str());
+  }
+  return {};
 }
 
 }  // namespace
@@ -57,8 +77,14 @@ Session::Session(const CliOptions& options, SerialBackend& backend, Clock& clock
 }
 
 int Session::Start() {
-  // The loader that failed has shown its numbered message.
-  if (LoadStartupData(app_, services_, terminal_, options_.port) != 0) return kExitStartupFailed;
+  // The loader that failed has shown its numbered message; the folder it
+  // looked in follows.
+  if (const int message = LoadStartupData(app_, services_, terminal_, options_.port);
+      message != 0) {
+    const std::string note = SearchedFolderNote(message, app_.paths, !options_.home.empty());
+    if (!note.empty()) std::fprintf(err(), "r7700-update: %s\n", note.c_str());
+    return kExitStartupFailed;
+  }
   FillLanguageLists(terminal_, app_.choices, app_.selected);
   std::string problem;
   std::string notice;

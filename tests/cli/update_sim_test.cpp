@@ -196,10 +196,13 @@ TEST_F(UpdateAgainstSim, BadInputEndsBeforeAnythingIsSent) {
        "(Restricted mode); leave these options out\n"},
       {{"--home", BareHome(), "--yes"},
        3,
-       "ERROR: Cannot find the INI file veskotdr.ini !\nError nr.: 100\n"},
+       "ERROR: Cannot find the INI file veskotdr.ini !\nError nr.: 100\nr7700-update: neither "
+       "product.ini nor veskotdr.ini in " +
+           BareHome() + "/ (the --home folder)\n"},
       {{"--home", full + "/data", "--yes"},
        3,
-       "ERROR: Cannot open the file " + full + "/data/data/lang.cfg !\nError nr.: 102\n"},
+       "ERROR: Cannot open the file " + full + "/data/data/lang.cfg !\nError nr.: 102\n" +
+           "r7700-update: no readable data/lang.cfg in " + full + "/data/ (the --home folder)\n"},
   };
   for (const Case& c : cases) {
     const ToolResult run = Run(sim, c.args);
@@ -373,7 +376,9 @@ TEST_F(UpdateAgainstSim, AnInvalidTimeScaleIsReportedAndRealTimeUsed) {
   EXPECT_EQ(run.status, 3);
   EXPECT_EQ(run.err,
             "r7700-update: R7700_TIME_SCALE=\"fast\" is not a positive number; using 1 (real "
-            "time)\nERROR: Cannot find the INI file veskotdr.ini !\nError nr.: 100\n");
+            "time)\nERROR: Cannot find the INI file veskotdr.ini !\nError nr.: 100\n"
+            "r7700-update: neither product.ini nor veskotdr.ini in " +
+                BareHome() + "/ (the --home folder)\n");
 }
 
 }  // namespace
