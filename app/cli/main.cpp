@@ -185,10 +185,28 @@ int RunMode(const CliOptions& options, SerialBackend& backend, Clock& clock, std
   return status;
 }
 
+// --info on several ports reads one instrument after the other, each a
+// run of its own with its own report and record; the status is the last
+// port's that did not succeed.
+int InfoOnEachPort(const CliOptions& options, SerialBackend& backend, Clock& clock) {
+  int status = kExitSuccess;
+  for (const std::string& port : options.ports) {
+    CliOptions one = options;
+    one.port = port;
+    one.ports = {port};
+    if (const int read = RunMode(one, backend, clock, nullptr); read != kExitSuccess) status = read;
+  }
+  return status;
+}
+
 int UpdateInstrument(const CliOptions& options, SerialBackend& backend, Clock& clock) {
   // Several ports log to --log-dir, one file each, the dialogue too with --trace.
-  if (UpdatesSeveral(options) && (options.info || options.verify || !options.log_path.empty())) {
-    Complain("--info, --verify and --log take one --port (several ports: --log-dir)");
+  if (UpdatesSeveral(options) && (options.verify || !options.log_path.empty())) {
+    Complain("--verify and --log take one --port (several ports: --log-dir)");
+    return kExitUsage;
+  }
+  if (UpdatesSeveral(options) && options.info && !options.log_dir.empty()) {
+    Complain("--info on several ports writes no --log-dir logs");
     return kExitUsage;
   }
   if (UpdatesSeveral(options) && options.trace && options.log_dir.empty()) {
@@ -202,7 +220,9 @@ int UpdateInstrument(const CliOptions& options, SerialBackend& backend, Clock& c
     Complain(problem);
     return kExitStartupFailed;
   }
-  const int status = RunMode(options, backend, clock, log);
+  const int status = UpdatesSeveral(options) && options.info
+                         ? InfoOnEachPort(options, backend, clock)
+                         : RunMode(options, backend, clock, log);
   if (log != nullptr && log != stderr) std::fclose(log);
   return status;
 }

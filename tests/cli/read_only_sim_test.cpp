@@ -48,15 +48,16 @@ TEST(ReadOnlyModes, InfoReportsTheInstrumentAndWritesNothing) {
   const ToolResult run = RunAgainst(sim, {"--info", "--baud", "115200"});
   const SimState state = ParseSimState(sim.Stop());
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out,
-            "identity    VQ R7700C Reflectometer, firmware 4.20\n"
-            "series      C\n"
-            "power       AC\n"
-            "monitor     Ver 4.20 C R7700C boot monitor\n"
-            "boots from  flash\n"
-            "firmware    marker FF FF FF FF: not valid (no \"JS\")\n"
-            "languages   marker FF FF FF FF: not valid (no \"JS\")\n"
-            "installed   none valid (the area's marker is not)\n");
+  EXPECT_EQ(run.out, "port        " + sim.port() +
+                         "\n"
+                         "identity    VQ R7700C Reflectometer, firmware 4.20\n"
+                         "series      C\n"
+                         "power       AC\n"
+                         "monitor     Ver 4.20 C R7700C boot monitor\n"
+                         "boots from  flash\n"
+                         "firmware    marker FF FF FF FF: not valid (no \"JS\")\n"
+                         "languages   marker FF FF FF FF: not valid (no \"JS\")\n"
+                         "installed   none valid (the area's marker is not)\n");
   EXPECT_NE(run.err.find("Change baudrate\n"), std::string::npos) << run.err;
   ExpectReadOnly(state);
   EXPECT_TRUE(SawCommand(state, "crc 3c00000 3efffc"));
@@ -100,6 +101,26 @@ TEST(ReadOnlyModes, InfoJsonIsOneRecordFromTheRamCardCopy) {
   ExpectReadOnly(state);
   EXPECT_TRUE(SawCommand(state, "crc 2400000 3efffc"));
   EXPECT_TRUE(SawCommand(state, "dm 2300000"));
+}
+
+// --info on two ports reads each in turn: one report and one record each.
+TEST(ReadOnlyModes, InfoOnSeveralPortsReadsEachInTurn) {
+  SimProcess first({}, kTestTimeScale);
+  SimProcess second({"--power", "battery"}, kTestTimeScale);
+  const ToolResult run =
+      RunTool({"--home", FullHome(), "--info", "--json", "-p", first.port(), "-p", second.port()},
+              "", std::to_string(kTestTimeScale));
+  ExpectReadOnly(ParseSimState(first.Stop()));
+  ExpectReadOnly(ParseSimState(second.Stop()));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2) << run.out;
+  for (const SimProcess* sim : {&first, &second}) {
+    EXPECT_NE(
+        run.out.find("\"port\": \"" + sim->port() + "\", \"exit\": 0, \"outcome\": \"success\""),
+        std::string::npos)
+        << run.out;
+  }
+  EXPECT_NE(run.out.find("\"power\": \"BAT\""), std::string::npos) << run.out;
 }
 
 // --list-ports --json: one result record with the ports this machine has.

@@ -17,6 +17,7 @@ namespace {
 constexpr std::string_view kModelName = "R7700";
 
 struct InstrumentInfo {
+  std::string port;
   std::string identity;
   std::string power;  // empty: not asked
   std::string version;
@@ -74,6 +75,7 @@ std::string InfoText(const InstrumentInfo& info) {
   const auto line = [&](const char* label, const std::string& value) {
     text += Format("%-11s %s\n", label, value.c_str());
   };
+  line("port", info.port);
   line("identity", info.identity);
   line("series", SeriesText(info.version));
   line("power", info.power.empty() ? "not asked (the monitor was running)" : info.power);
@@ -114,6 +116,7 @@ void AddInfoFields(const InstrumentInfo& info, JsonObject& object) {
 
 int RunInfoMode(Session& session) {
   InstrumentInfo info;
+  info.port = session.request().port;
   ReadOnlyLink link(session);
   // Reading changes nothing, so an instrument on battery is read too.
   link.run().policy.power_irrelevant = true;
