@@ -116,7 +116,7 @@ Finished RunUpdate(const std::vector<std::string>& args, const sim::LineNoise& n
     session.events().Add(log);
     result.exit_status = session.Start();
     if (result.exit_status == cli::kExitSuccess) result.exit_status = RunUpdateMode(session);
-    result.last_box = session.last_box();
+    result.last_box = session.observer().last_problem();
     result.last_log_line = log.before_box();
   }
   result.virtual_us = clock.NowMicros();
