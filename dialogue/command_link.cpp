@@ -3,12 +3,23 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
+#include "link/clock.h"
 #include "link/run_observer.h"
 #include "link/status_log.h"
 #include "link/text_format.h"
 
 namespace r7700 {
+namespace {
+
+// The downloader's block buffer and a frame header: this many bytes end any
+// block it may still be taking in.
+constexpr uint32_t kDownloaderFillerBytes = 0x10000 + 9;
+// Prompt waits after the filler, each failed one nudged.
+constexpr PromptWaits kReturnPromptWaits{.waits = 3, .silent_misses = 0};
+
+}  // namespace
 
 bool ReplyLine::BeginsWith(std::string_view prefix) const {
   return std::strncmp(text.data(), prefix.data(), prefix.size()) == 0;
@@ -96,6 +107,30 @@ bool AwaitPromptNudging(PortHandle port, Clock& clock, PromptWaits waits, ReplyL
 
 int AwaitMonitorPrompt(PortHandle port, Clock& clock) {
   return AwaitPromptNudging(port, clock, {kPromptWaits, 1}) ? 0 : 3;
+}
+
+void LeaveDownloader(PortHandle port, Clock& clock) {
+  const std::vector<uint8_t> filler(kDownloaderFillerBytes, 0xFF);
+  WritePort(port, filler.data(), static_cast<uint32_t>(filler.size()));
+  clock.Sleep(kQueryPauseMs);
+  SendEndBlock(port);
+  clock.Sleep(kQueryPauseMs);
+}
+
+bool ReturnToMonitor(PortHandle port, Clock& clock) {
+  SendEndBlock(port);
+  SendText(port, Nudge);
+  clock.Sleep(kQueryPauseMs);
+  bool prompted = WaitForPrompt(port, MonitorPrompt, nullptr) == 1;
+  if (!prompted) {
+    LeaveDownloader(port, clock);
+    prompted = AwaitPromptNudging(port, clock, kReturnPromptWaits);
+  }
+  // Both the EndBlock and the nudge may have been answered with a prompt.
+  ReplyLine line;
+  for (int read = 0; prompted && read < kPromptReadsPerWait && ReadReply(port, line) > 0; ++read) {
+  }
+  return prompted;
 }
 
 void SendWord32(PortHandle port, uint32_t value) {

@@ -95,6 +95,20 @@ bool AwaitPromptNudging(PortHandle port, Clock& clock, PromptWaits waits,
 // followed by a nudge and the short pause. 0 when the prompt came, 3 when not.
 int AwaitMonitorPrompt(PortHandle port, Clock& clock);
 
+// Ends a download left unfinished: erased-flash bytes complete any block
+// the downloader may still be taking in without changing flash
+// (programming 0xFF clears no bit), and outside a block it skips them; the
+// EndBlock then hands back to the monitor.
+void LeaveDownloader(PortHandle port, Clock& clock);
+
+// The monitor back in charge after a download exchange went wrong with the
+// downloader perhaps still running: an EndBlock and a nudge end a
+// downloader between blocks (a monitor refuses the bytes and shows its
+// prompt); without a prompt LeaveDownloader follows. The lines the
+// instrument says after the prompt are taken off the line. True once the
+// prompt came.
+bool ReturnToMonitor(PortHandle port, Clock& clock);
+
 // Four bytes, most significant first, each in its own write.
 void SendWord32(PortHandle port, uint32_t value);
 

@@ -1,7 +1,5 @@
 #include "dialogue/connection.h"
 
-#include <vector>
-
 #include "dialogue/command_link.h"
 #include "dialogue/loader_verification.h"
 #include "link/error_report.h"
@@ -35,9 +33,6 @@ constexpr std::string_view kUnaskedPowerText =
 constexpr std::string_view kUnaskedPowerCaption = "Power";
 // Prompt waits, each followed by a nudge, when looking for a monitor left at the run's speed.
 constexpr PromptWaits kRunSpeedPromptWaits{.waits = 3, .silent_misses = 0};
-// The downloader's block buffer and a frame header: this many bytes end any
-// block it may still be taking in.
-constexpr uint32_t kDownloaderFillerBytes = 0x10000 + 9;
 
 bool IsApplicationAnswer(const ReplyLine& a, const ReplyLine& b) {
   return a.BeginsWith(ApplicationIdPrefix) && a.Contains(ApplicationIdWord) &&
@@ -51,10 +46,18 @@ int Fail(RunContext& run, std::string_view text) {
 }
 
 // The checks once the monitor answers at the new speed.
+// With repair a test load that failed is loaded again, within a bound: it
+// goes to RAM, and a reply garbled on its way back says nothing against the
+// line that the next load's own checks would not.
 int VerifyLoader(RunContext& run, PortHandle port) {
   if (CheckMonitorVersion(run, port) != 0) return Fail(run, kSeriesAText);
-  if (VerifyTestLoad(run, port) != 0) return Fail(run, kCyclePowerText);
-  if (VerifyTestDump(run, port) != 0) return Fail(run, kCyclePowerText);
+  const int loads = run.policy.repair ? kTestLoadTries : 1;
+  for (int load = 1; VerifyTestLoad(run, port) != 0 || VerifyTestDump(run, port) != 0; ++load) {
+    if (load == loads || run.Cancelled() || !ReturnToMonitor(port, run.clock)) {
+      return Fail(run, kCyclePowerText);
+    }
+    LogLine(run.observer, "Test load again (%d of %d)\n", load + 1, loads);
+  }
   LogLine(run.observer, "Checks done!\n");
   return kConnected;
 }
@@ -75,18 +78,6 @@ bool NudgedForPrompt(RunContext& run, PortHandle port) {
   return AwaitPromptNudging(port, run.clock, kRunSpeedPromptWaits);
 }
 
-// A run stopped in the middle of a download leaves the downloader waiting
-// for the rest of a block. Erased-flash bytes complete any block it may be
-// taking in without changing flash (programming 0xFF clears no bit), and
-// outside a block it skips them; the EndBlock then hands back to the monitor.
-void LeaveDownloader(RunContext& run, PortHandle port) {
-  const std::vector<uint8_t> filler(kDownloaderFillerBytes, 0xFF);
-  WritePort(port, filler.data(), static_cast<uint32_t>(filler.size()));
-  run.clock.Sleep(kQueryPauseMs);
-  SendEndBlock(port);
-  run.clock.Sleep(kQueryPauseMs);
-}
-
 // The PC end at baud, the monitor nudged for its prompt, and called back from
 // a download left unfinished; back at the opening speed when it does not
 // answer there. A port that refuses either speed ends the search: the
@@ -100,7 +91,8 @@ MonitorSearch MonitorAnswersAt(RunContext& run, PortHandle port, int32_t baud) {
   }
   run.clock.Sleep(kBaudChangePauseMs);
   if (NudgedForPrompt(run, port)) return MonitorSearch::kFound;
-  LeaveDownloader(run, port);
+  // A run stopped in the middle of a download leaves the downloader waiting.
+  LeaveDownloader(port, run.clock);
   if (NudgedForPrompt(run, port)) return MonitorSearch::kFound;
   if (const LineResult back = SetPortBaud(port, kOpeningBaud); !back.ok) {
     ShowRunError(run.observer, PortRefusalText(run.port_name, kOpeningBaud, back.reason));
@@ -167,7 +159,7 @@ int SetMonitorBaud(RunContext& run, PortHandle port, int32_t baud) {
   run.clock.Sleep(kBaudChangePauseMs);
   if (const LineResult speed = SetPortBaud(port, baud); !speed.ok) {
     ShowRunError(run.observer, PortRefusalText(run.port_name, baud, speed.reason) +
-                                 std::string(kSpeedRefusedAdvice));
+                                   std::string(kSpeedRefusedAdvice));
     return kSpeedRefused;
   }
   run.clock.Sleep(kBaudChangePauseMs);

@@ -34,6 +34,8 @@ inline constexpr int kFirstAcceptedPower = 4;
 inline constexpr int kWakeUpTries = 6;
 inline constexpr int kBaudReplyReads = 6;  // counter limit after "baud", nudge included
 inline constexpr int kFirstAcceptedBaudPrompt = 3;
+// Test loads at most, with repair, before the loader checks fail.
+inline constexpr int kTestLoadTries = 3;
 
 // Sends "*idn?" up to 6 times and classifies the answers. An application
 // answer counts from the third query on, the monitor's from the first.

@@ -26,20 +26,42 @@ ReplyKind KindOf(const ReplyLine& line) {
   return ReplyKind::kOther;
 }
 
-bool ReadDumpRow(RunContext& run, PortHandle port, uint32_t address, uint8_t* row) {
+// How one asking of a read-only query ended.
+enum class Answer { kGood, kRefused, kGarbledOrLost };
+
+Answer AskDumpRow(RunContext& run, PortHandle port, uint32_t address, uint8_t* row) {
   SendCommand(port, "dm %lx\n", static_cast<unsigned long>(address));
   ShortPause(run.clock);
   ReplyLine line;
+  bool garbled = false;
   for (int read = 0; read < kQueryReplyReads; ++read) {
     ReadReply(port, line);
     if (ParseDumpRow(line.view(), row)) {
-      return WaitForPrompt(port, MonitorPrompt, nullptr) == 1;
+      return WaitForPrompt(port, MonitorPrompt, nullptr) == 1 ? Answer::kGood
+                                                              : Answer::kGarbledOrLost;
     }
-    // A prompt here is a stale one from an earlier nudge: the row may follow.
-    if (KindOf(line) == ReplyKind::kRefusal) {
+    const ReplyKind kind = KindOf(line);
+    if (kind == ReplyKind::kRefusal) {
       WaitForPrompt(port, MonitorPrompt, nullptr);
-      return false;
+      return Answer::kRefused;
     }
+    // A prompt here is a stale one from an earlier nudge: the row may follow,
+    // unless a line that was no row came first: then it was the row, garbled.
+    if (kind == ReplyKind::kPrompt && garbled && run.policy.repair) return Answer::kGarbledOrLost;
+    garbled = garbled || (kind == ReplyKind::kOther && !line.view().empty());
+  }
+  return Answer::kGarbledOrLost;
+}
+
+// With repair a query is asked again when its reply came garbled, was lost
+// or was refused (its command may have arrived garbled): it only reads.
+int QueryAsks(const RunContext& run) {
+  return run.policy.repair ? kQueryAsks : 1;
+}
+
+bool ReadDumpRow(RunContext& run, PortHandle port, uint32_t address, uint8_t* row) {
+  for (int ask = 0; ask < QueryAsks(run); ++ask) {
+    if (AskDumpRow(run, port, address, row) == Answer::kGood) return true;
   }
   return false;
 }
@@ -61,6 +83,33 @@ void SendChecksumQuery(RunContext& run, PortHandle port, uint32_t address, uint3
   SendCommand(port, "crc %lx %lx\n", static_cast<unsigned long>(address),
               static_cast<unsigned long>(byte_count) + 1);
   run.clock.Sleep(wait_ms);
+}
+
+std::optional<uint16_t> AskChecksum(RunContext& run, PortHandle port, uint32_t address,
+                                    uint32_t byte_count, uint32_t wait_ms) {
+  SendChecksumQuery(run, port, address, byte_count, wait_ms);
+  int repeats = 0;
+  ReplyLine line;
+  for (int read = 0; read < kQueryReplyReads; ++read) {
+    ReadReply(port, line);
+    uint16_t value = 0;
+    if (ParseChecksumValue(line, &value)) {
+      if (WaitForPrompt(port, MonitorPrompt, nullptr) != 1) return std::nullopt;
+      return value;
+    }
+    const ReplyKind kind = KindOf(line);
+    if (kind == ReplyKind::kRefusal) {
+      WaitForPrompt(port, MonitorPrompt, nullptr);
+      return std::nullopt;
+    }
+    if (kind == ReplyKind::kPrompt) {
+      if (repeats == kQueryChecksumRepeats) return std::nullopt;
+      ++repeats;
+      SendChecksumQuery(run, port, address, byte_count, wait_ms);
+      read = 0;
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -88,27 +137,9 @@ bool ReadMonitorMemory(RunContext& run, PortHandle port, uint32_t address, uint8
 
 std::optional<uint16_t> QueryMonitorChecksum(RunContext& run, PortHandle port, uint32_t address,
                                              uint32_t byte_count, uint32_t wait_ms) {
-  SendChecksumQuery(run, port, address, byte_count, wait_ms);
-  int repeats = 0;
-  ReplyLine line;
-  for (int read = 0; read < kQueryReplyReads; ++read) {
-    ReadReply(port, line);
-    uint16_t value = 0;
-    if (ParseChecksumValue(line, &value)) {
-      if (WaitForPrompt(port, MonitorPrompt, nullptr) != 1) return std::nullopt;
-      return value;
-    }
-    const ReplyKind kind = KindOf(line);
-    if (kind == ReplyKind::kRefusal) {
-      WaitForPrompt(port, MonitorPrompt, nullptr);
-      return std::nullopt;
-    }
-    if (kind == ReplyKind::kPrompt) {
-      if (repeats == kQueryChecksumRepeats) return std::nullopt;
-      ++repeats;
-      SendChecksumQuery(run, port, address, byte_count, wait_ms);
-      read = 0;
-    }
+  for (int ask = 0; ask < QueryAsks(run); ++ask) {
+    const std::optional<uint16_t> value = AskChecksum(run, port, address, byte_count, wait_ms);
+    if (value) return value;
   }
   return std::nullopt;
 }

@@ -23,6 +23,9 @@ inline constexpr int kQueryReplyReads = 10;
 // How often a checksum query is repeated when the monitor shows its prompt
 // in place of the value.
 inline constexpr int kQueryChecksumRepeats = 2;
+// With repair: how often in all a query is asked whose reply came garbled,
+// was lost or refused (the command itself may have come garbled).
+inline constexpr int kQueryAsks = 3;
 
 // Reads one dump row's 16 bytes into row: true only when the line begins
 // with 16 "%02X " groups (either case of hex digit); the text column is not
@@ -33,7 +36,8 @@ bool ParseDumpRow(std::string_view line, uint8_t* row);
 // (each followed by the short pause), the prompt awaited after every row.
 // Lines before the row other than a refusal are passed over. False when a
 // row did not come, came malformed, was refused, or its prompt did not
-// follow; the contents of bytes are then unspecified.
+// follow (each asked up to kQueryAsks times with repair); the contents of
+// bytes are then unspecified.
 bool ReadMonitorMemory(RunContext& run, PortHandle port, uint32_t address, uint8_t* bytes,
                        uint32_t count);
 
@@ -44,7 +48,7 @@ bool ReadMonitorMemory(RunContext& run, PortHandle port, uint32_t address, uint8
 // the query (kQueryChecksumRepeats times, each with the same pause). The
 // value is a line of exactly four hex digits and must be followed by the
 // prompt. Empty when no value came, the query was refused, or the prompt did
-// not follow.
+// not follow, with repair kQueryAsks times.
 std::optional<uint16_t> QueryMonitorChecksum(RunContext& run, PortHandle port, uint32_t address,
                                              uint32_t byte_count, uint32_t wait_ms);
 

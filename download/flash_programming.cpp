@@ -99,7 +99,9 @@ bool WaitOutErase(RunContext& run, PortHandle port, int ticks) {
   return AwaitWriteAccepted(run, port);
 }
 
-bool StartDownloader(RunContext& run, PortHandle port, ReplyLine& last) {
+namespace {
+
+bool AwaitFlashDownloader(RunContext& run, PortHandle port, ReplyLine& last) {
   static constexpr std::string_view kFlashload = "flashload\n";
   SendText(port, kFlashload);
   PauseForReply(run, kShortPauseMs);
@@ -117,6 +119,18 @@ bool StartDownloader(RunContext& run, PortHandle port, ReplyLine& last) {
     }
   }
   return false;
+}
+
+}  // namespace
+
+bool StartDownloader(RunContext& run, PortHandle port, ReplyLine& last) {
+  const int starts = run.policy.repair ? kDownloaderStarts : 1;
+  for (int start = 1; !AwaitFlashDownloader(run, port, last); ++start) {
+    // The banner may only have come garbled, with the downloader running.
+    if (start == starts || run.Cancelled() || !ReturnToMonitor(port, run.clock)) return false;
+    LogLine(run.observer, "Downloader again (%d of %d)\n", start + 1, starts);
+  }
+  return true;
 }
 
 void SendBlock(RunContext& run, PortHandle port, const uint8_t* data, uint32_t length,

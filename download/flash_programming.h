@@ -21,6 +21,9 @@ inline constexpr uint32_t kEraseTickMs = 800;  // one progress step of an erase 
 inline constexpr uint32_t kMarkerClearPauseMs = kLoaderStartPauseMs;
 
 inline constexpr int kDownloaderTries = 5;
+// With repair: starts of the downloader at most, the monitor called back
+// between them, before a download fails for want of its banner.
+inline constexpr int kDownloaderStarts = 3;
 // After the monitor answered "flashload" with its prompt: the short pause,
 // then this one, before the next read.
 inline constexpr uint32_t kFlashloadRetryPauseMs = 400;
@@ -86,7 +89,8 @@ bool WaitOutErase(RunContext& run, PortHandle port, int ticks);
 // Sends "flashload" and makes up to five reads for the downloader's banner;
 // a prompt in its place repeats the command ("redo cmd fload >%s<"), any
 // other line is logged as "unex: %s". True once the banner came; else false
-// with the last line read in last.
+// with the last line read in last. With repair a banner that does not come
+// is awaited again after ReturnToMonitor, kDownloaderStarts times in all.
 bool StartDownloader(RunContext& run, PortHandle port, ReplyLine& last);
 
 // Sends one LoadBlock (header, then the data in one write) and makes the

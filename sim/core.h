@@ -62,6 +62,7 @@ struct Core {
   DownloaderState downloader;
   int banners_to_withhold;
   int checksums_to_withhold;
+  int checksums_to_garble;
   bool stale_end_pending;
   int64_t load_blocks = 0;  // LoadBlock frames since power-up
   int64_t received_bytes = 0;

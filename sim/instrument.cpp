@@ -90,6 +90,7 @@ Core::Core(const InstrumentConfig& instrument_config)
       agent(instrument_config.in_monitor ? Agent::kMonitor : Agent::kApplication),
       banners_to_withhold(instrument_config.faults.prompt_instead_of_banner),
       checksums_to_withhold(instrument_config.faults.prompt_instead_of_checksum),
+      checksums_to_garble(instrument_config.faults.garbled_checksum_replies),
       stale_end_pending(instrument_config.faults.stale_end_line),
       noise_to_instrument(instrument_config.faults.line_noise.to_instrument,
                           instrument_config.faults.line_noise.seed, Direction::kToInstrument) {

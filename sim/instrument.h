@@ -25,7 +25,10 @@ struct Faults {
   // Answer ramload/flashload with the prompt this many times first.
   int prompt_instead_of_banner = 0;
   int prompt_instead_of_checksum = 0;  // answer crc with the prompt this many times first
-  bool no_ack = false;                 // downloader never sends a BlockAck
+  // The first this many crc values come with their first character garbled
+  // (bit 6 flipped: no hex digit any more), as line noise would leave them.
+  int garbled_checksum_replies = 0;
+  bool no_ack = false;  // downloader never sends a BlockAck
   // 0-based count of LoadBlock frames since power-up (RAM and flash alike);
   // that block's ack is wrong.
   int wrong_ack_on_block = -1;

@@ -24,6 +24,8 @@ constexpr int64_t kToolFirmwareEraseWaitUs = 48200000;
 constexpr int64_t kToolLanguageEraseWaitUs = 16200000;
 constexpr std::array<int32_t, 8> kBaudRates{1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 constexpr uint32_t kDumpRowBytes = 16;
+// Flipped in a garbled checksum reply: no hex digit stays one.
+constexpr char kGarbledReplyBit = 0x40;
 
 using Numbers = std::vector<uint32_t>;
 
@@ -107,7 +109,12 @@ void Crc(Core& core, const Numbers& args, int64_t reply_us) {
   if (core.config.faults.wrong_checksum) value ^= 0xFFFF;
   const int64_t done_us = reply_us + int64_t{length} * kCrcNanosPerByte / 1000;
   BusyUntil(core, reply_us, done_us);
-  SayLine(core, Format("%04X", static_cast<unsigned>(value)), done_us);
+  std::string text = Format("%04X", static_cast<unsigned>(value));
+  if (core.checksums_to_garble > 0) {
+    --core.checksums_to_garble;
+    text[0] = static_cast<char>(text[0] ^ kGarbledReplyBit);
+  }
+  SayLine(core, text, done_us);
   SayPrompt(core, done_us);
 }
 

@@ -35,6 +35,7 @@ const char* const kSimUsage =
     "  --stale-end              an extra <END> line before the first identification\n"
     "  --prompt-for-banner N    answer ramload/flashload with the prompt N times first\n"
     "  --prompt-for-checksum N  answer crc with the prompt N times first\n"
+    "  --garble-checksum N      the first N crc values come garbled (not hex)\n"
     "  --no-ack                 the downloader never acknowledges a block\n"
     "  --no-pacing              a block is acknowledged on receipt, not once it is\n"
     "                           programmed (what arrives meanwhile is lost)\n"
@@ -114,6 +115,7 @@ bool SetCount(std::string_view flag, std::string_view text, InstrumentConfig& co
   if (double* rate = RateTarget(flag, faults.line_noise)) return ParseRate(text, rate);
   int* target = flag == "--prompt-for-banner"     ? &faults.prompt_instead_of_banner
                 : flag == "--prompt-for-checksum" ? &faults.prompt_instead_of_checksum
+                : flag == "--garble-checksum"     ? &faults.garbled_checksum_replies
                 : flag == "--wrong-ack-on-block"  ? &faults.wrong_ack_on_block
                 : flag == "--slow-erase"          ? &faults.erase_extra_ms
                 : flag == "--noise-every"         ? &faults.noise_every_n_bytes

@@ -145,15 +145,23 @@ const std::vector<FaultCase> kFaultCases{
      kSucceeds},
     {"StaleEndLine", {"--stale-end"}, kNoFirmware, kSucceeds},
     {"PromptForBannerOnce", {"--prompt-for-banner", "1"}, kNoFirmware, kSucceeds},
-    {"PromptForBannerAlways", {"--prompt-for-banner", "9"}, kNoFirmware, kFails},
+    {"PromptForBannerAlways", {"--prompt-for-banner", "99"}, kNoFirmware, kFails},
     {"PromptForChecksumOnce", {"--prompt-for-checksum", "1"}, kNoFirmware, kSucceeds},
-    {"PromptForChecksumAlways", {"--prompt-for-checksum", "9"}, kNoFirmware, kFails},
+    {"PromptForChecksumAlways", {"--prompt-for-checksum", "99"}, kNoFirmware, kFails},
+    // The test load's checksum comes garbled: loaded and asked again, unless
+    // the single attempt is asked for or it never comes right.
+    {"GarbledChecksumReply", {"--garble-checksum", "1"}, kNoFirmware, kSucceeds},
+    {"GarbledChecksumReplyNoRepair",
+     {"--garble-checksum", "1"},
+     {"--no-firmware", "--no-repair"},
+     kFails},
+    {"GarbledChecksumReplyAlways", {"--garble-checksum", "99"}, kNoFirmware, kFails},
     {"NoAck", {"--no-ack"}, kNoFirmware, kFails},
     {"WrongAckOnALanguageBlock",
      {"--wrong-ack-on-block", "2"},
      {"--no-firmware", "--no-repair"},
      kFails},
-    // Repair writes the area again; that attempt's blocks come later.
+    // Repair surveys the block's sector and finds it intact.
     {"WrongAckOnALanguageBlockRepaired", {"--wrong-ack-on-block", "2"}, kNoFirmware, kSucceeds},
     {"WrongChecksum", {"--wrong-checksum"}, kNoFirmware, kFails},
     {"SlowErase", {"--slow-erase", "5000"}, kNoFirmware, kSucceeds},
