@@ -168,13 +168,6 @@ ChecksumReply ConfirmRegionChecksum(RunContext& run, PortHandle port, const Flas
   return ChecksumReply::kMissing;
 }
 
-// The closing line of a download that needed repair: what was tried.
-void LogRepairEnd(RunContext& run, const RepairBudget& budget, bool confirmed) {
-  LogLine(run.observer, "Repair: %d rounds, %u sectors written again, %s\n", budget.rounds,
-          static_cast<unsigned>(budget.sectors_written),
-          confirmed ? "confirmed" : "not confirmed!");
-}
-
 // The span checksum, the marker and what lies beyond the span, as the
 // download specifies them; with repair, whatever fails is surveyed and
 // written again within the budget before the download gives up. damaged
@@ -224,7 +217,7 @@ int ConfirmFirmware(RunContext& run, PortHandle port, const FirmwareMap& map,
         marked && (map.keep_boot_sector || ConfirmBeyondSpan(run, port, map, image, content));
     if (confirmed || !run.policy.repair || reply != ChecksumReply::kConfirmed ||
         budget.Spent(run)) {
-      if (budget.rounds > 0) LogRepairEnd(run, budget, confirmed);
+      LogRepairEnd(run, budget, confirmed);
       LogLine(run.observer, "Firmware download complete!\n");
       return confirmed ? 0 : -1;
     }
@@ -234,7 +227,7 @@ int ConfirmFirmware(RunContext& run, PortHandle port, const FirmwareMap& map,
     if (marked) MarkSectors(damaged, map.boot_sector.base - map.region.base, map.boot_sector.bytes);
     reply = ChecksumReply::kWrong;
   }
-  if (budget.rounds > 0) LogRepairEnd(run, budget, false);
+  LogRepairEnd(run, budget, false);
   return -1;
 }
 

@@ -16,6 +16,13 @@ bool AnySector(const std::vector<bool>& sectors) {
   return std::find(sectors.begin(), sectors.end(), true) != sectors.end();
 }
 
+void LogRepairEnd(RunContext& run, const RepairBudget& budget, bool confirmed) {
+  if (budget.rounds == 0) return;
+  LogLine(run.observer, "Repair: %d rounds, %u sectors written again, %s\n", budget.rounds,
+          static_cast<unsigned>(budget.sectors_written),
+          confirmed ? "confirmed" : "not confirmed!");
+}
+
 RepairRound RunRepairRound(RunContext& run, PortHandle port, SectorRewrite& content,
                            std::vector<bool>& suspects, int full_erase_ticks, uint32_t block_bytes,
                            RepairBudget& budget) {

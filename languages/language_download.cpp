@@ -1,7 +1,9 @@
 #include "languages/language_download.h"
 
 #include <array>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "dialogue/command_link.h"
 #include "download/flash_programming.h"
@@ -16,16 +18,17 @@ namespace {
 
 struct LanguageTransfer {
   bool ok = true;
-  bool damaged = false;  // failed on a wrong acknowledgement
   uint32_t checksum = 0;
   uint32_t sent_bytes = 0;
 };
 
 // Streams the image in 1024-byte LoadBlocks; the downloader acknowledges
-// each with the XOR of its data, and a block is never sent twice. The image
-// file is closed when the transfer ends.
+// each with the XOR of its data, and a block is never sent twice. A wrong
+// acknowledgement ends the transfer, or with damaged marks the block's
+// sector there and the transfer goes on. The image file is closed when the
+// transfer ends.
 LanguageTransfer TransferImage(RunContext& run, PortHandle port, ImageFile& image,
-                               const LanguageMap& map) {
+                               const LanguageMap& map, std::vector<bool>* damaged) {
   LanguageTransfer result;
   LogLine(run.observer, "Downloading languages: ");
   uint32_t address = map.image.base;
@@ -46,10 +49,11 @@ LanguageTransfer TransferImage(RunContext& run, PortHandle port, ImageFile& imag
       result.ok = false;
       return result;
     }
-    if (ack != expected) {
+    if (ack != expected && damaged != nullptr) {
+      MarkSectors(*damaged, address - map.area.base, n);
+    } else if (ack != expected) {
       LogLine(run.observer, "Transmission error!");
       result.ok = false;
-      result.damaged = true;
       return result;
     }
     // The monitor's checksum stops one byte short of the area's end, so the
@@ -71,11 +75,12 @@ LanguageTransfer TransferImage(RunContext& run, PortHandle port, ImageFile& imag
 }
 
 // Sends only the planned sectors, from the image as the survey read it.
-LanguageTransfer TransferSectors(RunContext& run, PortHandle port, const SectorRewrite& rewrite) {
+LanguageTransfer TransferSectors(RunContext& run, PortHandle port, const SectorRewrite& rewrite,
+                                 std::vector<bool>* damaged) {
   LanguageTransfer result;
   LogLine(run.observer, "Downloading languages: ");
-  result.ok =
-      SendSectors(run, port, rewrite, kLanguageBlockBytes, AckRule::kBlockXor, &result.sent_bytes);
+  result.ok = SendSectors(run, port, rewrite, kLanguageBlockBytes, AckRule::kBlockXor,
+                          &result.sent_bytes, damaged);
   result.checksum = rewrite.checksum;
   return result;
 }
@@ -117,14 +122,41 @@ ChecksumReply ConfirmAreaChecksum(RunContext& run, PortHandle port, const FlashS
 
 enum class LanguageAttempt {
   kLoaded,
-  kDamaged,            // the checksum or the marker differ; the monitor is in charge
-  kDamagedInTransfer,  // a block was acknowledged wrongly; the downloader still runs
+  kDamaged,     // the checksum or the marker differ, or blocks were acknowledged wrongly
+  kNoChecksum,  // no value came; nothing is known of the area
   kFailed,
 };
 
-// One complete (or, with rewrite, partial) download of the area.
+// The area checksum, the settling prompt and the marker that end every
+// attempt. A marker that does not read back marks its sector in damaged.
+LanguageAttempt ConfirmLanguageArea(RunContext& run, PortHandle port, const LanguageMap& map,
+                                    uint32_t checksum, std::vector<bool>* damaged) {
+  int reads = 0;
+  const ChecksumReply reply = ConfirmAreaChecksum(run, port, map.checksum, checksum, reads);
+  if (reply == ChecksumReply::kWrong) return LanguageAttempt::kDamaged;
+  // The prompt waits go on counting the checksum's reads while they stay
+  // below 6; every miss is nudged.
+  AwaitPromptNudging(port, run.clock, {kLanguageSettleReads - reads, 0});
+  bool marked = false;
+  if (reply == ChecksumReply::kConfirmed) {
+    marked = WriteImageMarker(run, port, map.marker, checksum, false);
+  } else {
+    // Without the monitor's checksum nothing proves the area: no marker, and
+    // the run must not report success.
+    LogLine(run.observer, "Checksum not received!\n");
+  }
+  LogLine(run.observer, "Language download complete!\n");
+  if (marked) return LanguageAttempt::kLoaded;
+  if (reply != ChecksumReply::kConfirmed) return LanguageAttempt::kNoChecksum;
+  if (damaged != nullptr) MarkSectors(*damaged, map.marker - map.area.base, kMarkerBytes);
+  return LanguageAttempt::kDamaged;
+}
+
+// One complete (or, with rewrite, partial) download of the area. With
+// damaged, blocks acknowledged wrongly mark their sectors there and the
+// checksum is not asked: it would only be wrong.
 LanguageAttempt AttemptLanguageDownload(RunContext& run, PortHandle port, const LanguageMap& map,
-                                        const SectorRewrite* rewrite) {
+                                        const SectorRewrite* rewrite, std::vector<bool>* damaged) {
   ImageFile image(run.language_image_path);
   LogLine(run.observer, "Erasing languages ...\n");
   if (!ClearImageMarker(run, port, map.marker, kLanguageMarkerExtraPauseMs)) {
@@ -144,34 +176,43 @@ LanguageAttempt AttemptLanguageDownload(RunContext& run, PortHandle port, const 
     LogLine(run.observer, "Cannot initialize download!\n");
     return LanguageAttempt::kFailed;
   }
-  const LanguageTransfer transfer = rewrite != nullptr ? TransferSectors(run, port, *rewrite)
-                                                       : TransferImage(run, port, image, map);
-  if (!transfer.ok) {
-    return transfer.damaged ? LanguageAttempt::kDamagedInTransfer : LanguageAttempt::kFailed;
-  }
+  const LanguageTransfer transfer = rewrite != nullptr
+                                        ? TransferSectors(run, port, *rewrite, damaged)
+                                        : TransferImage(run, port, image, map, damaged);
+  if (!transfer.ok) return LanguageAttempt::kFailed;
 
   EndTransfer(run, port, FrameRegion::kLanguages);
   run.observer.StageCompleted();
   LogLine(run.observer, "Transferred %ld Bytes\n", static_cast<long>(transfer.sent_bytes));
+  if (damaged != nullptr && AnySector(*damaged)) return LanguageAttempt::kDamaged;
+  return ConfirmLanguageArea(run, port, map, transfer.checksum, damaged);
+}
 
-  int reads = 0;
-  const ChecksumReply reply =
-      ConfirmAreaChecksum(run, port, map.checksum, transfer.checksum, reads);
-  if (reply == ChecksumReply::kWrong) return LanguageAttempt::kDamaged;
-  // The prompt waits go on counting the checksum's reads while they stay
-  // below 6; every miss is nudged.
-  AwaitPromptNudging(port, run.clock, {kLanguageSettleReads - reads, 0});
-  bool marked = false;
-  if (reply == ChecksumReply::kConfirmed) {
-    marked = WriteImageMarker(run, port, map.marker, transfer.checksum, false);
-  } else {
-    // Without the monitor's checksum nothing proves the area: no marker, and
-    // the run must not report success.
-    LogLine(run.observer, "Checksum not received!\n");
+// After a damaged attempt: the sectors acknowledged wrongly (every sector
+// when the checksum was wrong or did not come) surveyed, those that differ
+// erased and written again, then the checksum and the marker, within the
+// budget. The monitor's checksum decides as in any attempt.
+LanguageAttempt RepairLanguageArea(RunContext& run, PortHandle port, const LanguageMap& map,
+                                   LanguageAttempt attempt, std::vector<bool>& damaged) {
+  std::optional<SectorRewrite> content = LanguageContent(run, map);
+  if (!content) return LanguageAttempt::kFailed;
+  RepairBudget budget{.started_seconds = run.clock.CalendarSeconds()};
+  while ((attempt == LanguageAttempt::kDamaged || attempt == LanguageAttempt::kNoChecksum) &&
+         !budget.Spent(run)) {
+    const bool every_sector = !AnySector(damaged);
+    const RepairRound round = RunRepairRound(run, port, *content, damaged, kLanguageEraseTicks,
+                                             kLanguageBlockBytes, budget);
+    if (round == RepairRound::kFailed) return LanguageAttempt::kFailed;
+    // The sums disagree with no sector to blame: nothing to repair.
+    if (round == RepairRound::kNothingDiffers && every_sector &&
+        attempt == LanguageAttempt::kDamaged) {
+      break;
+    }
+    attempt = AnySector(damaged) ? LanguageAttempt::kDamaged
+                                 : ConfirmLanguageArea(run, port, map, content->checksum, &damaged);
   }
-  LogLine(run.observer, "Language download complete!\n");
-  if (marked) return LanguageAttempt::kLoaded;
-  return reply == ChecksumReply::kConfirmed ? LanguageAttempt::kDamaged : LanguageAttempt::kFailed;
+  LogRepairEnd(run, budget, attempt == LanguageAttempt::kLoaded);
+  return attempt;
 }
 
 }  // namespace
@@ -191,17 +232,13 @@ int DownloadLanguageImage(RunContext& run, PortHandle port) {
       return 0;
     }
   }
-  // The language image is small: a damaged attempt is repaired by writing
-  // the whole area again, within the same bound of rounds as the firmware.
-  LanguageAttempt attempt = AttemptLanguageDownload(run, port, map, rewrite ? &*rewrite : nullptr);
-  for (int round = 1; run.policy.repair && round <= kMaxRepairRounds; ++round) {
-    if (attempt == LanguageAttempt::kDamagedInTransfer) {
-      EndTransfer(run, port, FrameRegion::kLanguages);
-    } else if (attempt != LanguageAttempt::kDamaged) {
-      break;
-    }
-    LogLine(run.observer, "Repair %d: writing the language area again\n", round);
-    attempt = AttemptLanguageDownload(run, port, map, nullptr);
+  std::vector<bool> damaged(map.area.bytes / kFlashSectorBytes, false);
+  std::vector<bool>* compared = run.policy.repair ? &damaged : nullptr;
+  LanguageAttempt attempt =
+      AttemptLanguageDownload(run, port, map, rewrite ? &*rewrite : nullptr, compared);
+  if (run.policy.repair && attempt != LanguageAttempt::kLoaded &&
+      attempt != LanguageAttempt::kFailed) {
+    attempt = RepairLanguageArea(run, port, map, attempt, damaged);
   }
   return attempt == LanguageAttempt::kLoaded ? 0 : -1;
 }

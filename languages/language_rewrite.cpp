@@ -4,11 +4,11 @@
 
 #include "download/flash_programming.h"
 #include "languages/language_download.h"
+#include "link/checksum.h"
 
 namespace r7700 {
 
-std::optional<SectorRewrite> PlanLanguageRewrite(RunContext& run, PortHandle port,
-                                                 const LanguageMap& map) {
+std::optional<SectorRewrite> LanguageContent(const RunContext& run, const LanguageMap& map) {
   ImageFile image(run.language_image_path);
   const long file_bytes = image.Size();
   if (!image.is_open() || file_bytes <= 0 || static_cast<uint64_t>(file_bytes) > map.image.bytes) {
@@ -27,7 +27,16 @@ std::optional<SectorRewrite> PlanLanguageRewrite(RunContext& run, PortHandle por
                     .checksum_length = map.checksum.bytes + 1,
                     .data_begin = image_offset,
                     .data_end = image_offset + image_bytes};
-  return PlanRewrite(run, port, std::move(rewrite), "Languages");
+  rewrite.checksum = ChecksumBlock(rewrite.content.bytes.data() + rewrite.layout.checksum_offset,
+                                   rewrite.layout.checksum_length);
+  return rewrite;
+}
+
+std::optional<SectorRewrite> PlanLanguageRewrite(RunContext& run, PortHandle port,
+                                                 const LanguageMap& map) {
+  std::optional<SectorRewrite> content = LanguageContent(run, map);
+  if (!content) return {};
+  return PlanRewrite(run, port, std::move(*content), "Languages");
 }
 
 }  // namespace r7700

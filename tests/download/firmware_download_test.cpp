@@ -274,7 +274,7 @@ INSTANTIATE_TEST_SUITE_P(
                           -1,
                           std::vector<std::string>(kMaxRepairRounds, "crc 3c10000 10001"),
                           std::vector<std::string>(kMaxRepairRounds, "erase 3c10000 10000 10000"),
-                          "Checksum is wrong!!!\r\nRepair: 4 rounds, 4 sectors written again, "
+                          "Checksum is wrong!!!\r\nRepair: 8 rounds, 8 sectors written again, "
                           "not confirmed!\r\n"}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 

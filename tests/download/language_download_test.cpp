@@ -5,6 +5,7 @@
 #include <regex>
 
 #include "download/flash_programming.h"
+#include "download/sector_repair.h"
 #include "link/checksum.h"
 #include "tests/download/sim_rig.h"
 
@@ -142,22 +143,43 @@ TEST(LanguageDownloadFailures, WrongAcknowledgementStopsTransfer) {
   EXPECT_EQ(rig.instrument.Read(0x3B00000, 4), std::vector<uint8_t>(4, 0xFF));
 }
 
-// With repair the damaged attempt is ended and the whole area written
-// again; the second attempt's blocks are acknowledged right.
-TEST(LanguageDownloadFailures, WrongAcknowledgementIsRepairedByWritingTheAreaAgain) {
+// With repair the transfer goes on past the block acknowledged wrongly;
+// its sector is surveyed before the checksum is asked, and as its bytes
+// arrived intact nothing is written again.
+TEST(LanguageDownloadFailures, WrongAcknowledgementOfAnIntactBlockIsSurveyedNotWrittenAgain) {
   SimRig rig(MonitorConfig({.wrong_ack_on_block = 2}));
   rig.run.policy.repair = true;
   const std::vector<uint8_t> image = test::PatternBytes(6520, 1);
   EXPECT_EQ(DownloadLanguageImage(Prepared(rig, image).run, rig.port.get()), 0) << rig.Log();
   const std::vector<std::string> lines = CommandLines(rig.Wire());
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), "erase 3b00000 100000 10000"), 2);
-  EXPECT_EQ(LoadBlocks(rig.Wire()).size(), 3u + 7u);
-  EXPECT_NE(rig.Log().find("Transmission error!Repair 1: writing the language area again\r\n"
-                           "Erasing languages ...\r\n"),
-            std::string::npos)
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "erase 3b00000 100000 10000"), 1);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "crc 3b00000 10001"), 1);
+  EXPECT_EQ(LoadBlocks(rig.Wire()).size(), 7u);
+  EXPECT_NE(rig.Log().find("Transferred 6520 Bytes\r\nChecksum ok!\r\n"), std::string::npos)
+      << rig.Log();
+  EXPECT_TRUE(rig.Log().ends_with("Repair: 1 rounds, 0 sectors written again, confirmed\r\n"))
       << rig.Log();
   EXPECT_EQ(rig.instrument.Read(0x3B00004, 6520), image);
   EXPECT_TRUE(rig.instrument.MakeReport().languages_valid);
+}
+
+// A sector damaged at every attempt, each erase 110 s longer than waited
+// for: the time bound (10 minutes) ends repair before its rounds run out.
+TEST(LanguageDownloadFailures, RepairEndsAtItsTimeBound) {
+  SimRig rig(MonitorConfig({.erase_extra_ms = 110000, .garbled_byte_address = 0x3B00100}));
+  rig.run.policy.repair = true;
+  EXPECT_EQ(DownloadLanguageImage(Prepared(rig, test::PatternBytes(6520, 1)).run, rig.port.get()),
+            -1);
+  const std::vector<std::string> lines = CommandLines(rig.Wire());
+  const auto rounds =
+      static_cast<int>(std::count(lines.begin(), lines.end(), "erase 3b00000 10000 10000"));
+  EXPECT_GT(rounds, 1);
+  EXPECT_LT(rounds, kMaxRepairRounds);
+  EXPECT_TRUE(rig.Log().ends_with("Repair: " + std::to_string(rounds) + " rounds, " +
+                                  std::to_string(rounds) +
+                                  " sectors written again, not confirmed!\r\n"))
+      << rig.Log();
+  EXPECT_FALSE(rig.instrument.MakeReport().languages_valid);
 }
 
 TEST(LanguageDownloadFailures, WrongChecksumWritesNoMarker) {

@@ -97,7 +97,7 @@ constexpr std::array<OptionSpec, 23> kOptions{{
      .help = "one attempt only, as the Windows program makes it; by\n"
              "default firmware blocks acknowledged damaged, a wrong\n"
              "region checksum or marker are surveyed and the sectors\n"
-             "that differ erased and sent again (at most 4 rounds,\n"
+             "that differ erased and sent again (at most 8 rounds,\n"
              "within the first transfer's time, at least 10 minutes)"},
     {.name = "--info",
      .argument = {},
