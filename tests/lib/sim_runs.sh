@@ -20,12 +20,15 @@ end_sim() { # pid
 # What the instrument received and holds, from its --state file (one key a
 # line): every command line, the link speed, the markers' verdicts and every
 # region digest. Two runs agree when their records do. Left out are the
-# nudges (empty command lines): the dialogue sends one whenever a read times
-# out, so their number follows the timing of the replies, which an emulated
-# UART or a loaded machine shifts.
+# nudges (empty command lines), and a query asked again straight after
+# itself counts once: the dialogue nudges whenever a read times out and asks
+# a query (the power supply, the identity) until its answer comes, so those
+# numbers follow the timing of the replies, which an emulated UART or a
+# loaded machine shifts.
 run_record() { # state.json
   grep -E '"(commands|firmware_valid|languages_valid|languages|baud)"|"sha256":' "$1" |
-    sed -e '/"commands":/s/"", //g' -e '/"commands":/s/, ""\]/]/'
+    sed -e '/"commands":/s/"", //g' -e '/"commands":/s/, ""\]/]/' |
+    sed -E '/"commands":/s/("[^"]*[?]")(, \1)+/\1/g'
 }
 
 # How many nudges the instrument received.
