@@ -24,8 +24,7 @@ struct AppState {
   Settings settings;
   FreePortList ports;
   LanguageImageBuilder image_builder;
-  RunOptions run_options;  // those of the last run
-  TransferPolicy transfer_policy;
+  RunOptions run_options;                                   // those of the last run
   InstrumentReach run_reach = InstrumentReach::kUntouched;  // that of the last run
 };
 

@@ -23,7 +23,6 @@ UpdateRequest ReadUpdateRequest(const AppState& app, WindowSurface& window) {
   request.download_firmware = window.IsChecked(IDC_DOWNLOAD_FIRMWARE);
   request.download_languages = window.IsChecked(IDC_DOWNLOAD_LANGUAGES);
   request.options = ReadRunOptions(app.settings.mode, window);
-  request.policy = app.transfer_policy;
   request.languages = app.selected;
   return request;
 }

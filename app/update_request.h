@@ -28,7 +28,8 @@ struct UpdateRequest {
 RunOptions ReadRunOptions(SettingsMode mode, WindowSurface& window);
 
 // The request as the main window's controls hold it: port and speed lists,
-// download and option boxes, and the languages chosen (app.selected).
+// download and option boxes, and the languages chosen (app.selected); the
+// transfer policy is the window's, the default one.
 UpdateRequest ReadUpdateRequest(const AppState& app, WindowSurface& window);
 
 }  // namespace r7700

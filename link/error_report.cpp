@@ -28,6 +28,11 @@ std::string_view StringTableEntry(int entry) {
   return kStringTable[static_cast<size_t>(entry)];
 }
 
+std::string LoadedTableEntry(int entry, size_t buffer_bytes) {
+  if (buffer_bytes == 0) return {};
+  return std::string(StringTableEntry(entry).substr(0, buffer_bytes - 1));
+}
+
 void ShowNumberedMessage(RunObserver& observer, int text_entry, int caption_entry, BoxIcon icon,
                          ...) {
   const std::string format = observer.MessageText(text_entry, kMessageFormatBytes);

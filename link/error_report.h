@@ -26,6 +26,9 @@ inline constexpr size_t kMessageCaptionBytes = 40;
 // source of the program's string-table resource, and the table itself
 // where there are no such resources.
 std::string_view StringTableEntry(int entry);
+// The entry as a string-table load into buffer_bytes gives it: cut to
+// buffer_bytes - 1 characters.
+std::string LoadedTableEntry(int entry, size_t buffer_bytes);
 
 // Loads text and caption entries from the window's string table, formats
 // the text printf-style with the arguments (the message number last) and

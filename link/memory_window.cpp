@@ -88,8 +88,7 @@ void MemoryWindow::ProgressStepIt() {
 }
 
 std::string MemoryWindow::StringResource(int entry, size_t buffer_bytes) {
-  if (buffer_bytes == 0) return {};
-  return std::string(StringTableEntry(entry).substr(0, buffer_bytes - 1));
+  return LoadedTableEntry(entry, buffer_bytes);
 }
 
 BoxAnswer MemoryWindow::ShowBox(std::string_view text, std::string_view caption, BoxIcon icon,

@@ -132,7 +132,7 @@ int ModeStatus(const CliOptions& options, Session& session, SerialBackend& backe
   int started = session.Start();
   std::vector<std::string> problems;
   if (started == kExitSuccess && !options.info) {
-    if (std::string problem = InputsProblem(session.app(), session.window()); !problem.empty()) {
+    if (std::string problem = InputsProblem(session.app(), session.request()); !problem.empty()) {
       problems.push_back(problem);
     }
   }

@@ -49,6 +49,15 @@ std::string SearchedFolderNote(int message, const DataPaths& paths, bool home_gi
 
 }  // namespace
 
+BoxAnswer StartupControls::ShowBox(std::string_view text, std::string_view caption, BoxIcon icon,
+                                   BoxButtons buttons) {
+  if (buttons == BoxButtons::kOk) {
+    observer_.Problem(text, caption, icon);
+    return BoxAnswer::kOk;
+  }
+  return observer_.Ask(text, caption, icon) ? BoxAnswer::kYes : BoxAnswer::kNo;
+}
+
 Session::Session(const CliOptions& options, SerialBackend& backend, Clock& clock,
                  const SessionOutputs& outputs)
     : options_(options),
@@ -61,7 +70,6 @@ Session::Session(const CliOptions& options, SerialBackend& backend, Clock& clock
       services_{explained_, *profiles_, clock, &InterruptFlag()},
       terminal_(StreamsFor(outputs), options.assume_yes),
       reporter_(terminal_, events_) {
-  terminal_.ReportTo(reporter_);
   if (outputs.json != nullptr) {
     json_.emplace(outputs.json, std::string());
     if (outputs.json_events) events_.Add(*json_);
@@ -77,24 +85,26 @@ Session::Session(const CliOptions& options, SerialBackend& backend, Clock& clock
 }
 
 int Session::Start() {
+  const int message = LoadStartupData(app_, services_, controls_, options_.port);
+  if (message == 0) FillLanguageLists(controls_, app_.choices, app_.selected);
+  // Read after a start-up message too: the log's head names the port and speed.
+  request_ = ReadUpdateRequest(app_, controls_);
   // The loader that failed has shown its numbered message; the folder it
   // looked in follows.
-  if (const int message = LoadStartupData(app_, services_, terminal_, options_.port);
-      message != 0) {
+  if (message != 0) {
     const std::string note = SearchedFolderNote(message, app_.paths, !options_.home.empty());
     if (!note.empty()) std::fprintf(err(), "r7700-update: %s\n", note.c_str());
     return kExitStartupFailed;
   }
-  FillLanguageLists(terminal_, app_.choices, app_.selected);
   std::string problem;
   std::string notice;
-  if (!ApplyCliOptions(options_, app_, terminal_, &problem, &notice)) {
+  if (!ApplyCliOptions(options_, app_, request_, &problem, &notice)) {
     std::fprintf(err(), "r7700-update: %s\n", problem.c_str());
     return kExitUsage;
   }
   if (!notice.empty()) std::fprintf(err(), "r7700-update: %s\n", notice.c_str());
   // Every record from here on names the port, so runs on several ports can be told apart.
-  if (json_) json_->set_port_label(SelectedPortName(app_.ports, terminal_));
+  if (json_) json_->set_port_label(request_.port);
   return kExitSuccess;
 }
 

@@ -1,8 +1,8 @@
 // What every mode that talks to an instrument works with, set up once per
 // run from the options: the seams (the serial backend wrapped so a failed
-// open is explained), the program's state, the terminal, and the
-// run's events with their sinks (--json, --log, --trace). One object per
-// run and port; nothing here is shared between runs.
+// open is explained), the program's state, the request, the terminal, and
+// the run's events with their sinks (--json, --log, --trace). One object
+// per run and port; nothing here is shared between runs.
 #pragma once
 
 #include <cstdio>
@@ -19,6 +19,7 @@
 #include "app/cli/terminal/terminal_window.h"
 #include "app/update_request.h"
 #include "link/explained_opens.h"
+#include "link/memory_window.h"
 
 namespace r7700::cli {
 
@@ -32,13 +33,26 @@ struct SessionOutputs {
   bool log_to_stderr = false;
 };
 
+// The main window's controls that start-up fills from the catalogue and the
+// settings file, never shown: a start-up message is a problem of the run.
+class StartupControls : public MemoryWindow {
+ public:
+  explicit StartupControls(RunObserver& observer) : observer_(observer) {}
+  BoxAnswer ShowBox(std::string_view text, std::string_view caption, BoxIcon icon,
+                    BoxButtons buttons) override;
+
+ private:
+  RunObserver& observer_;
+};
+
 class Session {
  public:
   Session(const CliOptions& options, SerialBackend& backend, Clock& clock,
           const SessionOutputs& outputs);
 
-  // Start-up as the window does, then the options set on the controls.
-  // kExitSuccess to go on; otherwise the exit status, its message shown.
+  // Start-up as the window does, then the request: the settings file's
+  // choices with the options over them. kExitSuccess to go on; otherwise
+  // the exit status, its message shown.
   int Start();
   // Ends what is still open on screen and in the sinks.
   void End();
@@ -46,13 +60,10 @@ class Session {
   const CliOptions& options() const { return options_; }
   AppState& app() { return app_; }
   Services& services() { return services_; }
-  // The controls as start-up and the options set them.
-  WindowSurface& window() { return terminal_; }
   // What the run reports to: the terminal, and the run's events.
   RunReporter& observer() { return reporter_; }
-  TerminalWindow& terminal() { return terminal_; }
-  // The request as the options have set the controls.
-  UpdateRequest request() { return ReadUpdateRequest(app_, terminal_); }
+  // What to do, once Start has succeeded.
+  const UpdateRequest& request() const { return request_; }
   RunEvents& events() { return events_; }
   // The sink of --json (null without it), for the mode's own records.
   JsonEventSink* json() { return json_ ? &*json_ : nullptr; }
@@ -81,6 +92,8 @@ class Session {
   AppState app_;
   TerminalWindow terminal_;
   RunReporter reporter_;
+  StartupControls controls_{reporter_};
+  UpdateRequest request_;
 };
 
 }  // namespace r7700::cli

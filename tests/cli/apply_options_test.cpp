@@ -15,7 +15,7 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-// The window after a start-up in the given mode: catalogue English, Deutsch,
+// The request after a start-up in the given mode: catalogue English, Deutsch,
 // Francais; settings English + Deutsch; Full-mode boxes from the defaults.
 class ApplyOptionsTest : public ::testing::Test {
  protected:
@@ -35,31 +35,25 @@ class ApplyOptionsTest : public ::testing::Test {
     window_.SetChecked(IDC_ERASE_USER_FLASH, !full);
     window_.SetChecked(IDC_BOOT_FLASH, true);
     window_.SetChecked(IDC_BOOT_RAMCARD, !full);
+    request_ = ReadUpdateRequest(app_, window_);
   }
 
   bool Apply(const Strings& args) {
     CliOptions options;
     EXPECT_TRUE(ParseCliOptions(args, &options, &problem_)) << problem_;
-    return ApplyCliOptions(options, app_, window_, &problem_, &notice_);
+    return ApplyCliOptions(options, app_, request_, &problem_, &notice_);
   }
 
-  Strings ListTexts() {
-    Strings texts;
-    for (int id : {IDC_BOOT_LANGUAGE, IDC_SECOND_LANGUAGE, IDC_THIRD_LANGUAGE, IDC_FOURTH_LANGUAGE})
-      texts.push_back(window_.GetText(id));
-    return texts;
-  }
-
-  std::vector<bool> Ticks() {
-    std::vector<bool> ticks;
-    for (int id : {IDC_DOWNLOAD_LANGUAGES, IDC_DOWNLOAD_FIRMWARE, IDC_DOWNLOAD_BOOT_SECTOR,
-                   IDC_ERASE_USER_FLASH, IDC_BOOT_FLASH, IDC_BOOT_RAMCARD})
-      ticks.push_back(window_.IsChecked(id));
-    return ticks;
+  // Languages, firmware, boot sector, user flash erased, booting from the RAM card.
+  std::vector<bool> Choices() const {
+    return {request_.download_languages, request_.download_firmware,
+            request_.options.with_boot_sector, request_.options.erase_user_flash,
+            request_.options.boot_from_ram_card};
   }
 
   AppState app_;
   MemoryWindow window_;
+  UpdateRequest request_;
   std::string problem_;
   std::string notice_;
 };
@@ -67,10 +61,9 @@ class ApplyOptionsTest : public ::testing::Test {
 TEST_F(ApplyOptionsTest, WithoutOptionsTheSettingsStand) {
   StartUp(SettingsMode::kFull);
   ASSERT_TRUE(Apply({}));
-  EXPECT_EQ(app_.selected, (SelectedLanguages{1, 2, 0, 0}));
-  EXPECT_EQ(ListTexts(), (Strings{"English", "Deutsch", "None", "None"}));
-  EXPECT_EQ(SelectedBaud(window_), 19200);
-  EXPECT_EQ(Ticks(), (std::vector<bool>{true, true, false, false, true, false}));
+  EXPECT_EQ(request_.languages, (SelectedLanguages{1, 2, 0, 0}));
+  EXPECT_EQ(request_.baud, 19200);
+  EXPECT_EQ(Choices(), (std::vector<bool>{true, true, false, false, false}));
   EXPECT_EQ(notice_, "");
 }
 
@@ -78,8 +71,7 @@ TEST_F(ApplyOptionsTest, LanguagesReplaceAllFourSlotsInOrder) {
   StartUp(SettingsMode::kFull);
   ASSERT_TRUE(Apply({"--lang", "English", "--lang", "None", "--lang", "Francais"}));
   EXPECT_EQ(app_.selected, (SelectedLanguages{1, 0, 3, 0}));
-  EXPECT_EQ(ListTexts(), (Strings{"English", "None", "Francais", "None"}));
-  EXPECT_TRUE(window_.IsEnabled(IDC_SECOND_LANGUAGE));
+  EXPECT_EQ(request_.languages, app_.selected);
   EXPECT_EQ(notice_, "");
 }
 
@@ -88,8 +80,7 @@ TEST_F(ApplyOptionsTest, TheSecondLanguageRuleOverridesTheChoiceAndSaysSo) {
   ASSERT_TRUE(Apply({"--lang", "Deutsch", "--lang", "Francais"}));
   // Francais is kept, in the next free slot.
   EXPECT_EQ(app_.selected, (SelectedLanguages{2, 1, 3, 0}));
-  EXPECT_EQ(ListTexts(), (Strings{"Deutsch", "English", "Francais", "None"}));
-  EXPECT_FALSE(window_.IsEnabled(IDC_SECOND_LANGUAGE));
+  EXPECT_EQ(request_.languages, app_.selected);
   EXPECT_EQ(notice_,
             "the second language is English, not Francais: English is always loaded unless it is "
             "the boot language; Francais is loaded third");
@@ -118,20 +109,23 @@ TEST_F(ApplyOptionsTest, AnUnknownLanguageChangesNothing) {
   EXPECT_FALSE(Apply({"--lang", "Deutsch", "--lang", "english", "--no-firmware"}));
   EXPECT_EQ(problem_, "--lang english: not a language of lang.cfg (English, Deutsch, Francais)");
   EXPECT_EQ(app_.selected, (SelectedLanguages{1, 2, 0, 0}));
-  EXPECT_EQ(ListTexts(), (Strings{"English", "Deutsch", "None", "None"}));
-  EXPECT_TRUE(window_.IsChecked(IDC_DOWNLOAD_FIRMWARE));
+  EXPECT_EQ(request_.languages, app_.selected);
+  EXPECT_TRUE(request_.download_firmware);
 }
 
-TEST_F(ApplyOptionsTest, OptionFlagsTickAndClearTheBoxesAsAUserWould) {
+TEST_F(ApplyOptionsTest, OptionFlagsOverrideTheSettingsFile) {
   StartUp(SettingsMode::kFull);
-  ASSERT_TRUE(Apply({"--no-languages", "--no-firmware", "--boot-sector", "--erase-user-flash",
-                     "--boot-from", "ramcard", "--baud", "115200"}));
-  EXPECT_EQ(Ticks(), (std::vector<bool>{false, false, true, true, false, true}));
-  EXPECT_EQ(SelectedBaud(window_), 115200);
+  ASSERT_TRUE(
+      Apply({"--no-languages", "--no-firmware", "--boot-sector", "--erase-user-flash",
+             "--boot-from", "ramcard", "--baud", "115200", "--skip-unchanged", "--no-repair"}));
+  EXPECT_EQ(Choices(), (std::vector<bool>{false, false, true, true, true}));
+  EXPECT_EQ(request_.baud, 115200);
+  EXPECT_TRUE(request_.policy.skip_unchanged);
+  EXPECT_FALSE(request_.policy.repair);
 
   ASSERT_TRUE(Apply({"--boot-from", "flash", "--baud", "9600"}));
-  EXPECT_EQ(Ticks(), (std::vector<bool>{false, false, true, true, true, false}));
-  EXPECT_EQ(SelectedBaud(window_), 9600);
+  EXPECT_EQ(Choices(), (std::vector<bool>{false, false, true, true, false}));
+  EXPECT_EQ(request_.baud, 9600);
 }
 
 TEST_F(ApplyOptionsTest, RestrictedModeTakesLanguagesAndSpeedButNoOptionFlag) {
@@ -144,8 +138,9 @@ TEST_F(ApplyOptionsTest, RestrictedModeTakesLanguagesAndSpeedButNoOptionFlag) {
 
   ASSERT_TRUE(Apply({"--lang", "English", "--lang", "Francais", "--baud", "38400"}));
   EXPECT_EQ(app_.selected, (SelectedLanguages{1, 3, 0, 0}));
-  EXPECT_EQ(SelectedBaud(window_), 38400);
-  EXPECT_EQ(Ticks(), std::vector<bool>(6, true));
+  EXPECT_EQ(request_.baud, 38400);
+  // The file's fixed options: both downloads, and no option of Full mode.
+  EXPECT_EQ(Choices(), (std::vector<bool>{true, true, false, false, false}));
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <array>
 
 #include "app/language_lists.h"
-#include "app/resources/resource.h"
 
 namespace r7700::cli {
 namespace {
@@ -68,19 +67,13 @@ bool KeepEveryLanguage(SelectedLanguages& rows, const LanguageChoices& choices,
   return true;
 }
 
-void SelectLanguages(const SelectedLanguages& rows, AppState& app, WindowSurface& window) {
-  SelectLanguageSlots(window, rows);
-  ReadLanguageSelections(window, app.choices, app.selected);
-  ApplySecondLanguageRule(window, app.selected);
-}
-
-void Tick(WindowSurface& window, int id, const std::optional<bool>& value) {
-  if (value) window.SetChecked(id, *value);
+void Take(bool& choice, const std::optional<bool>& option) {
+  if (option) choice = *option;
 }
 
 }  // namespace
 
-bool ApplyCliOptions(const CliOptions& options, AppState& app, WindowSurface& window,
+bool ApplyCliOptions(const CliOptions& options, AppState& app, UpdateRequest& request,
                      std::string* problem, std::string* notice) {
   if (app.settings.mode == SettingsMode::kRestricted) {
     *problem = RestrictedModeProblem(options, kRestrictedSettingsFile);
@@ -91,27 +84,23 @@ bool ApplyCliOptions(const CliOptions& options, AppState& app, WindowSurface& wi
 
   if (!options.languages.empty()) {
     if (!KeepEveryLanguage(rows, app.choices, problem, notice)) return false;
-    SelectLanguages(rows, app, window);
+    app.selected = request.languages = rows;
   }
-  if (options.baud != 0) {
-    const auto position = std::find(BaudRateTable.begin(), BaudRateTable.end(), options.baud);
-    window.ListSelect(IDC_BAUD_LIST, static_cast<int>(position - BaudRateTable.begin()));
-  }
-  app.transfer_policy.skip_unchanged = options.skip_unchanged;
-  app.transfer_policy.instrument_paced = options.fast;
+  if (options.baud != 0) request.baud = options.baud;
+  request.policy.skip_unchanged = options.skip_unchanged;
+  request.policy.instrument_paced = options.fast;
   // A technician at a terminal can answer for the power supply, and should
   // not have to cycle power after a run that left the monitor at its speed.
-  app.transfer_policy.confirm_power_in_monitor = true;
-  app.transfer_policy.find_monitor_at_run_speed = true;
-  app.transfer_policy.repair = options.repair;
-  Tick(window, IDC_DOWNLOAD_LANGUAGES, options.download_languages);
-  Tick(window, IDC_DOWNLOAD_FIRMWARE, options.download_firmware);
-  Tick(window, IDC_DOWNLOAD_BOOT_SECTOR, options.boot_sector);
-  Tick(window, IDC_ERASE_USER_FLASH, options.erase_user_flash);
+  request.policy.confirm_power_in_monitor = true;
+  request.policy.find_monitor_at_run_speed = true;
+  request.policy.repair = options.repair;
+  // In Restricted mode none of these was given: they were refused above.
+  Take(request.download_languages, options.download_languages);
+  Take(request.download_firmware, options.download_firmware);
+  Take(request.options.with_boot_sector, options.boot_sector);
+  Take(request.options.erase_user_flash, options.erase_user_flash);
   if (options.boot_from) {
-    const bool ram_card = *options.boot_from == BootMedium::kRamCard;
-    window.SetChecked(IDC_BOOT_RAMCARD, ram_card);
-    window.SetChecked(IDC_BOOT_FLASH, !ram_card);
+    request.options.boot_from_ram_card = *options.boot_from == BootMedium::kRamCard;
   }
   return true;
 }

@@ -22,7 +22,6 @@ constexpr std::array<OptionSpec, 23> kOptions{{
              "ends the run, exit status 0 only when every one succeeded",
      .repeats = true},
     {.name = "--all-ports",
-     .argument = {},
      .help = "every USB serial adapter that --list-ports shows, updated\n"
              "at once as with several --port"},
     {.name = "--log-dir",
@@ -51,27 +50,22 @@ constexpr std::array<OptionSpec, 23> kOptions{{
      .repeats = true},
     {.name = "--yes",
      .letter = 'y',
-     .argument = {},
      .help = "answer Yes to the confirmation and to the retry offer;\n"
              "without it they are asked on the terminal (end of input\n"
              "answers No)"},
     {.name = "--firmware",
-     .argument = {},
      .help = "download the firmware",
      .negation = "--no-firmware",
      .download_option = &CliOptions::download_firmware},
     {.name = "--languages",
-     .argument = {},
      .help = "download the language modules",
      .negation = "--no-languages",
      .download_option = &CliOptions::download_languages},
     {.name = "--boot-sector",
-     .argument = {},
      .help = "include the boot sector",
      .negation = "--no-boot-sector",
      .download_option = &CliOptions::boot_sector},
     {.name = "--erase-user-flash",
-     .argument = {},
      .help = "erase the user flash memory",
      .negation = "--no-erase-user-flash",
      .download_option = &CliOptions::erase_user_flash},
@@ -81,37 +75,31 @@ constexpr std::array<OptionSpec, 23> kOptions{{
              "These start from the values of product.ini; with\n"
              "veskotdr.ini the options are fixed and refused."},
     {.name = "--skip-unchanged",
-     .argument = {},
      .help = "ask the monitor for the checksums of what the instrument\n"
              "holds first: a download it already has is skipped, else\n"
              "only the 64 KiB sectors that differ (and the marker's)\n"
              "are erased and written; verified as a full download is"},
     {.name = "--fast",
-     .argument = {},
      .help = "read each acknowledgement, prompt and checksum as soon as\n"
              "the instrument sends it instead of waiting fixed times;\n"
              "for instruments that pace their replies. If a run with\n"
              "it fails, run again without it"},
     {.name = "--no-repair",
-     .argument = {},
      .help = "one attempt only, as the Windows program makes it; by\n"
              "default firmware blocks acknowledged damaged, a wrong\n"
              "region checksum or marker are surveyed and the sectors\n"
              "that differ erased and sent again (at most 8 rounds,\n"
              "within the first transfer's time, at least 10 minutes)"},
     {.name = "--info",
-     .argument = {},
      .help = "connect, report what the instrument holds (identity,\n"
              "monitor version, firmware and language markers, the\n"
              "installed languages) and reboot it; nothing is written"},
     {.name = "--verify",
-     .argument = {},
      .help = "compare, read-only, what the instrument holds with what\n"
              "the update with the same options would write; exit 4\n"
              "when they differ",
      .or_previous = true},
     {.name = "--json",
-     .argument = {},
      .help = "JSON Lines on stdout (events, then a result record);\n"
              "the human output goes to stderr\n"
              "With several ports every record names its \"port\", each\n"
@@ -121,16 +109,14 @@ constexpr std::array<OptionSpec, 23> kOptions{{
      .argument = "FILE",
      .help = "append the status log to FILE, each line time-stamped"},
     {.name = "--trace",
-     .argument = {},
      .help = "add every command sent, line received and frame to the\n"
              "log (to stderr without --log)"},
     {.name = "--list-ports",
-     .argument = {},
      .help = "list the serial ports (USB adapter, serial number,\n"
              "/dev/serial/by-id name, free, busy or not permitted);\n"
              "with --json as one JSON record"},
-    {.name = "--help", .letter = 'h', .argument = {}, .help = "this text"},
-    {.name = "--version", .letter = 'V', .argument = {}, .help = "the program's version"},
+    {.name = "--help", .letter = 'h', .help = "this text"},
+    {.name = "--version", .letter = 'V', .help = "the program's version"},
 }};
 
 // --help's layout: the option at 2, its help at 19 (45 for the long pairs).

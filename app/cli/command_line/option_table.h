@@ -15,7 +15,7 @@ struct CliOptions;
 struct OptionSpec {
   std::string_view name;        // "--port"
   char letter = 0;              // the one-letter spelling ("-p"); 0: none
-  std::string_view argument;    // what its value is ("NAME"); empty: it takes none
+  std::string_view argument{};  // what its value is ("NAME"); empty: it takes none
   std::string_view help;        // its --help lines, the first beside it, "\n" between
   std::string_view negation{};  // the spelling that switches it off ("--no-firmware")
   // A download option of the settings file, set on or off.

@@ -7,7 +7,6 @@
 #include <system_error>
 
 #include "app/cli/ports/port_choice.h"
-#include "app/resources/resource.h"
 #include "download/firmware_download.h"
 #include "link/text_format.h"
 
@@ -58,8 +57,8 @@ std::string LanguagesProblem(const AppState& app) {
 
 }  // namespace
 
-std::string InputsProblem(const AppState& app, WindowSurface& window) {
-  if (window.IsChecked(IDC_DOWNLOAD_FIRMWARE)) {
+std::string InputsProblem(const AppState& app, const UpdateRequest& request) {
+  if (request.download_firmware) {
     if (std::string problem = FirmwareImageProblem(app.paths.firmware_path); !problem.empty()) {
       return problem;
     }

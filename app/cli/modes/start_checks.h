@@ -8,8 +8,8 @@
 
 #include "app/app_state.h"
 #include "app/cli/command_line/options.h"
+#include "app/update_request.h"
 #include "link/serial_backend.h"
-#include "link/window_surface.h"
 
 namespace r7700::cli {
 
@@ -18,7 +18,7 @@ namespace r7700::cli {
 // must be a regular file that can be read (a FIFO or a device would block
 // the run), and the languages together must fit the instrument's language
 // area. One line without the program's name; empty when all is well.
-std::string InputsProblem(const AppState& app, WindowSurface& window);
+std::string InputsProblem(const AppState& app, const UpdateRequest& request);
 
 // Opens the port exclusively and closes it at once: it exists, is a serial
 // device and this user may have it. The reason and the next step in one

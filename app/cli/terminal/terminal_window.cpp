@@ -7,8 +7,7 @@
 #include <utility>
 
 #include "app/cli/terminal/progress_bar.h"
-#include "app/resources/resource.h"
-#include "link/status_log.h"
+#include "link/error_report.h"
 #include "link/text_format.h"
 
 namespace r7700::cli {
@@ -38,18 +37,6 @@ std::string Shown(std::string_view text) {
   return shown;
 }
 
-// The window's log widened every LF to CR LF; the text as logged has the LF
-// alone. A CR not followed by LF was logged as such and stays.
-std::string NarrowLineEnds(std::string_view text) {
-  std::string narrowed;
-  narrowed.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    narrowed.push_back(text[i]);
-  }
-  return narrowed;
-}
-
 std::string Trimmed(std::string text) {
   const auto blank = [](unsigned char c) { return std::isspace(c) != 0; };
   text.erase(text.begin(), std::find_if_not(text.begin(), text.end(), blank));
@@ -77,24 +64,7 @@ bool TerminalWindow::Interrupted() const {
   return streams_.interrupted != nullptr && streams_.interrupted->load();
 }
 
-// The log's text reaches the controls in memory through LogText, once.
-void TerminalWindow::AppendText(int id, std::string_view text) {
-  if (id != IDC_STATUS_LOG) return MemoryWindow::AppendText(id, text);
-  if (!text.empty()) route_->LogText(NarrowLineEnds(text));
-}
-
-BoxAnswer TerminalWindow::ShowBox(std::string_view text, std::string_view caption, BoxIcon icon,
-                                  BoxButtons buttons) {
-  if (buttons == BoxButtons::kOk) {
-    route_->Problem(text, caption, icon);
-    return BoxAnswer::kOk;
-  }
-  return route_->Ask(text, caption, icon) ? BoxAnswer::kYes : BoxAnswer::kNo;
-}
-
-// Each event also sets the controls in memory as the dialog's would be set.
 void TerminalWindow::LogText(std::string_view text) {
-  MemoryWindow::AppendText(IDC_STATUS_LOG, WidenLineEnds(text));
   if (text.empty() || Interrupted()) return;
   EndProgressLine();
   const std::string shown = Shown(text);
@@ -103,12 +73,7 @@ void TerminalWindow::LogText(std::string_view text) {
   log_line_open_ = text.back() != '\n';
 }
 
-void TerminalWindow::LogCleared(bool take_focus) {
-  MemoryWindow::LogCleared(take_focus);
-}
-
-void TerminalWindow::StageBegun(RunStage stage, std::string_view caption) {
-  MemoryWindow::StageBegun(stage, caption);
+void TerminalWindow::StageBegun(RunStage, std::string_view caption) {
   EndProgressLine();
   caption_ = caption;
   StartPhase();
@@ -116,7 +81,6 @@ void TerminalWindow::StageBegun(RunStage stage, std::string_view caption) {
 }
 
 void TerminalWindow::Progress(int64_t done, int64_t total, ProgressUnit unit) {
-  MemoryWindow::Progress(done, total, unit);
   unit_ = unit;
   total_ = total;
   if (done == 0) {
@@ -150,12 +114,11 @@ void TerminalWindow::Problem(std::string_view text, std::string_view caption, Bo
 }
 
 std::string TerminalWindow::MessageText(int entry, size_t buffer_bytes) {
-  return MemoryWindow::StringResource(entry, buffer_bytes);
+  return LoadedTableEntry(entry, buffer_bytes);
 }
 
 void TerminalWindow::Finished(RunEnd end) {
   if (end != RunEnd::kSucceeded) return;
-  MemoryWindow::ShowSuccess();
   StartBoxLine();
   std::fprintf(streams_.err, "%.*s: %.*s\n", static_cast<int>(kSuccessCaption.size()),
                kSuccessCaption.data(), static_cast<int>(kSuccessText.size()), kSuccessText.data());

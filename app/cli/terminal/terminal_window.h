@@ -1,10 +1,6 @@
-// The main window of the command line and the run's display on the
-// terminal: the controls live in memory (start-up fills them, the options
-// set them), and what the run reports goes to the terminal.
+// The run's display on the terminal:
 //   - status log text: to out as logged, control bytes other than LF, CR
 //     and TAB as \xNN; clearing the log removes nothing already printed;
-//     text appended to the window's log (each CR LF written as LF) goes
-//     the same way, through the observer the window reports to;
 //   - message boxes: to err as "CAPTION: text" (line breaks kept); a Yes/No
 //     question adds " [y/N] " and reads the answer from in (end of input
 //     answers No), or answers Yes itself when told to;
@@ -27,7 +23,6 @@
 #include <string_view>
 
 #include "app/cli/terminal/progress_bar.h"
-#include "link/memory_window.h"
 #include "link/run_observer.h"
 
 namespace r7700::cli {
@@ -50,20 +45,13 @@ inline constexpr std::string_view kSuccessText =
     "Firmware Update successful! \nIf the instrument did not reboot automatically,\n cycle power "
     "to test the new firmware!";
 
-class TerminalWindow : public MemoryWindow {
+class TerminalWindow : public RunObserver {
  public:
   TerminalWindow(TerminalStreams streams, bool assume_yes);
 
-  // What start-up shows on the window (boxes, log text) goes to observer,
-  // which shows it here in turn; by default straight here.
-  void ReportTo(RunObserver& observer) { route_ = &observer; }
-
-  void AppendText(int id, std::string_view text) override;
-  BoxAnswer ShowBox(std::string_view text, std::string_view caption, BoxIcon icon,
-                    BoxButtons buttons) override;
-
   void LogText(std::string_view text) override;
-  void LogCleared(bool take_focus) override;
+  // What is printed stays printed.
+  void LogCleared(bool) override {}
   void StageBegun(RunStage stage, std::string_view caption) override;
   void Progress(int64_t done, int64_t total, ProgressUnit unit) override;
   void StageCompleted() override;
@@ -93,7 +81,6 @@ class TerminalWindow : public MemoryWindow {
 
   TerminalStreams streams_;
   bool assume_yes_;
-  RunObserver* route_ = this;
   bool log_line_open_ = false;  // the last log text did not end a line
   std::string drawn_;           // the progress line on screen; empty: none
   std::string caption_;         // of the current phase; empty: none yet
