@@ -33,12 +33,6 @@ Comparison CompareChecksum(std::string item, const std::optional<uint16_t>& held
           held == static_cast<uint16_t>(checksum)};
 }
 
-std::string NamesText(const std::vector<std::string>& names) {
-  std::string text;
-  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
-  return text.empty() ? "none" : text;
-}
-
 }  // namespace
 
 bool MarkerReading::HasMagic() const {

@@ -24,4 +24,14 @@ std::string Format(const char* format, ...) {
   return text;
 }
 
+std::string Joined(const std::vector<std::string>& texts) {
+  std::string joined;
+  for (const std::string& text : texts) joined += (joined.empty() ? "" : ", ") + text;
+  return joined;
+}
+
+std::string NamesText(const std::vector<std::string>& names) {
+  return names.empty() ? "none" : Joined(names);
+}
+
 }  // namespace r7700

@@ -7,6 +7,7 @@
 #include "app/cli/command_line/option_table.h"
 #include "languages/catalogue.h"
 #include "link/serial_port.h"
+#include "link/text_format.h"
 
 namespace r7700::cli {
 namespace {
@@ -235,12 +236,7 @@ bool ParseCliOptions(const std::vector<std::string>& given, CliOptions* options,
 
 std::string RestrictedModeProblem(const CliOptions& options, std::string_view settings_file) {
   if (options.option_flags.empty()) return {};
-  std::string flags;
-  for (const std::string& flag : options.option_flags) {
-    if (!flags.empty()) flags += ", ";
-    flags += flag;
-  }
-  return flags + ": the settings file " + std::string(settings_file) +
+  return Joined(options.option_flags) + ": the settings file " + std::string(settings_file) +
          " fixes the download options (Restricted mode); leave these options out";
 }
 

@@ -63,11 +63,7 @@ std::string MarkerLine(const MarkerReading& marker) {
 std::string Installed(const LanguageHoldings& languages) {
   if (!languages.directory) return "unread";
   if (!languages.marker.Valid()) return "none valid (the area's marker is not)";
-  std::string text;
-  for (const std::string& name : DirectoryLanguages(*languages.directory)) {
-    text += (text.empty() ? "" : ", ") + name;
-  }
-  return text.empty() ? "none" : text;
+  return NamesText(DirectoryLanguages(*languages.directory));
 }
 
 std::string InfoText(const InstrumentInfo& info) {
@@ -96,11 +92,9 @@ std::string MarkerJson(const MarkerReading& marker) {
 }
 
 void AddInfoFields(const InstrumentInfo& info, JsonObject& object) {
-  std::string installed = "[";
+  std::vector<std::string> installed;
   if (info.languages.directory && info.languages.marker.Valid()) {
-    for (const std::string& name : DirectoryLanguages(*info.languages.directory)) {
-      installed += (installed.size() > 1 ? ", " : "") + JsonString(name);
-    }
+    installed = DirectoryLanguages(*info.languages.directory);
   }
   object.Text("identity", info.identity)
       .Text("series", SeriesLetter(info.version))
@@ -109,7 +103,7 @@ void AddInfoFields(const InstrumentInfo& info, JsonObject& object) {
       .Text("boot_from", info.ram_card ? "ramcard" : "flash")
       .Raw("firmware", MarkerJson(info.firmware.marker))
       .Raw("languages", MarkerJson(info.languages.marker))
-      .Raw("installed", installed + "]");
+      .Raw("installed", JsonStrings(installed));
 }
 
 }  // namespace

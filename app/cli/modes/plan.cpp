@@ -47,12 +47,6 @@ std::string FirmwareText(const UpdatePlan& plan) {
                 static_cast<unsigned long>(plan.firmware.bytes_sent));
 }
 
-std::string Joined(const std::vector<std::string>& names) {
-  std::string text;
-  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
-  return text.empty() ? "none" : text;
-}
-
 }  // namespace
 
 UpdatePlan MakeUpdatePlan(const AppState& app, const UpdateRequest& request) {
@@ -82,7 +76,7 @@ std::string PlanText(const UpdatePlan& plan) {
   line("port", Format("%s, %ld baud (the instrument is reached at %ld)", plan.port.c_str(),
                       static_cast<long>(plan.baud), static_cast<long>(kOpeningBaud)));
   line("firmware", plan.firmware_chosen ? FirmwareText(plan) : "not loaded");
-  line("languages", plan.languages_chosen ? Joined(plan.languages) : "not loaded");
+  line("languages", plan.languages_chosen ? NamesText(plan.languages) : "not loaded");
   line("boots from", plan.options.boot_from_ram_card ? "RAM card" : "flash");
   // With --skip-unchanged the ranges are the most that is erased.
   const std::string at_most = plan.skip_unchanged ? "at most " : "";
@@ -98,7 +92,7 @@ std::string PlanText(const UpdatePlan& plan) {
 std::vector<std::string> PlanImageLines(const UpdatePlan& plan) {
   std::vector<std::string> lines;
   if (plan.firmware_chosen) lines.push_back("firmware " + FirmwareText(plan));
-  if (plan.languages_chosen) lines.push_back("languages " + Joined(plan.languages));
+  if (plan.languages_chosen) lines.push_back("languages " + NamesText(plan.languages));
   return lines;
 }
 
@@ -120,17 +114,13 @@ std::string QuestionNotes(const UpdatePlan& plan) {
 }
 
 JsonObject& AddPlanFields(const UpdatePlan& plan, JsonObject& object) {
-  std::string erased = "[";
+  std::vector<std::string> erased;
   for (const MemoryRange& range : plan.erased) {
-    erased += (erased.size() > 1 ? ", " : "") + JsonObject()
-                                                    .Text("region", range.name)
-                                                    .Number("first", range.first)
-                                                    .Number("last", range.last)
-                                                    .str();
-  }
-  std::string languages = "[";
-  for (const std::string& name : plan.languages) {
-    languages += (languages.size() > 1 ? ", " : "") + JsonString(name);
+    erased.push_back(JsonObject()
+                         .Text("region", range.name)
+                         .Number("first", range.first)
+                         .Number("last", range.last)
+                         .str());
   }
   JsonObject firmware;
   firmware.Flag("chosen", plan.firmware_chosen).Text("path", plan.firmware_path);
@@ -141,12 +131,14 @@ JsonObject& AddPlanFields(const UpdatePlan& plan, JsonObject& object) {
   }
   return object.Number("baud", plan.baud)
       .Raw("firmware", firmware.str())
-      .Raw("languages",
-           JsonObject().Flag("chosen", plan.languages_chosen).Raw("names", languages + "]").str())
+      .Raw("languages", JsonObject()
+                            .Flag("chosen", plan.languages_chosen)
+                            .Raw("names", JsonStrings(plan.languages))
+                            .str())
       .Text("boot_from", plan.options.boot_from_ram_card ? "ramcard" : "flash")
       .Flag("boot_sector", plan.options.with_boot_sector)
       .Flag("erase_user_flash", plan.options.erase_user_flash)
-      .Raw("erases", erased + "]");
+      .Raw("erases", JsonList(erased));
 }
 
 }  // namespace r7700::cli

@@ -58,16 +58,16 @@ std::string ComparisonsText(const std::vector<Comparison>& comparisons) {
 }
 
 std::string ComparisonsJson(const std::vector<Comparison>& comparisons) {
-  std::string list = "[";
+  std::vector<std::string> list;
   for (const Comparison& c : comparisons) {
-    list += (list.size() > 1 ? ", " : "") + JsonObject()
-                                                .Text("item", c.item)
-                                                .Flag("same", c.same)
-                                                .Text("instrument", c.instrument)
-                                                .Text("update", c.update)
-                                                .str();
+    list.push_back(JsonObject()
+                       .Text("item", c.item)
+                       .Flag("same", c.same)
+                       .Text("instrument", c.instrument)
+                       .Text("update", c.update)
+                       .str());
   }
-  return list + "]";
+  return JsonList(list);
 }
 
 // Reads what the instrument holds and compares; the exit status.

@@ -26,22 +26,22 @@ std::string_view StateWord(PortProblem problem) {
 }  // namespace
 
 std::string PortListJson(const std::vector<SerialPortInfo>& ports) {
-  std::string list;
+  std::vector<std::string> list;
   for (const SerialPortInfo& port : ports) {
-    list += (list.empty() ? "" : ", ") + JsonObject()
-                                             .Text("name", port.name)
-                                             .Text("state", StateWord(port.state.problem))
-                                             .Text("reason", port.state.reason)
-                                             .Flag("usb", port.usb)
-                                             .Text("usb_id", port.usb_id)
-                                             .Text("manufacturer", port.manufacturer)
-                                             .Text("product", port.product)
-                                             .Text("serial_number", port.serial_number)
-                                             .Text("driver", port.description)
-                                             .Text("stable_name", port.stable_name)
-                                             .str();
+    list.push_back(JsonObject()
+                       .Text("name", port.name)
+                       .Text("state", StateWord(port.state.problem))
+                       .Text("reason", port.state.reason)
+                       .Flag("usb", port.usb)
+                       .Text("usb_id", port.usb_id)
+                       .Text("manufacturer", port.manufacturer)
+                       .Text("product", port.product)
+                       .Text("serial_number", port.serial_number)
+                       .Text("driver", port.description)
+                       .Text("stable_name", port.stable_name)
+                       .str());
   }
-  return "[" + list + "]";
+  return JsonList(list);
 }
 
 }  // namespace r7700::cli

@@ -22,6 +22,16 @@ std::string JsonString(std::string_view text) {
   return out + "\"";
 }
 
+std::string JsonList(const std::vector<std::string>& values) {
+  return "[" + Joined(values) + "]";
+}
+
+std::string JsonStrings(const std::vector<std::string>& texts) {
+  std::vector<std::string> values;
+  for (const std::string& text : texts) values.push_back(JsonString(text));
+  return JsonList(values);
+}
+
 JsonObject& JsonObject::Text(std::string_view key, std::string_view value) {
   return Raw(key, JsonString(value));
 }

@@ -6,10 +6,15 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace r7700::cli {
 
 std::string JsonString(std::string_view text);
+// A list of values that are JSON already.
+std::string JsonList(const std::vector<std::string>& values);
+// A list of strings.
+std::string JsonStrings(const std::vector<std::string>& texts);
 
 class JsonObject {
  public:
