@@ -38,6 +38,8 @@ class RunReporter : public RunObserver {
 
   // Reports a log line still waiting for its end (a run may end on one).
   void FlushLogLine();
+  // That line so far ("Downloading:" while its bytes go out); empty when none waits.
+  const std::string& pending_line() const { return pending_line_; }
   // How the run ended; none until it did.
   std::optional<RunEnd> end() const { return end_; }
   // The data bytes of the frames the instrument acknowledged in region.

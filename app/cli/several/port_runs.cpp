@@ -63,8 +63,7 @@ int PortExitStatus(int result) {
 }
 
 // One instrument's update, start to end, on the calling thread, with its
-// own events and sinks. Its window carries the download boxes as the main
-// window had them at Start.
+// own events and sinks; its window shows it on the shared display.
 void UpdateOnePort(const PortRunsJob& job, const std::string& port, size_t index,
                    MultiDisplay& display, std::FILE* log, PortOutcome& outcome) {
   RunEvents events;
@@ -75,14 +74,13 @@ void UpdateOnePort(const PortRunsJob& job, const std::string& port, size_t index
   RunHead head = job.head;
   head.port = port;
   if (log_sink) log_sink->Write(events.Now(), HeadText(head));
-  PortWindow port_window(display, index);
-  ExplainedOpens explained(
-      job.serial, [&](const std::string& name, const PortOpenFailure& failure) {
-        port_window.ExplainOpenFailure(name, failure);
-        if (log_sink)
-          log_sink->Write(events.Now(), "r7700-update: " + OpenFailureLine(name, failure));
-      });
-  RunReporter reporter(port_window, events);
+  PortWindow port_window(display, index, events);
+  ExplainedOpens explained(job.serial,
+                           [&](const std::string& name, const PortOpenFailure& failure) {
+                             const std::string note = port_window.ExplainOpenFailure(name, failure);
+                             if (log_sink) log_sink->Write(events.Now(), note);
+                           });
+  RunReporter& reporter = port_window.reporter();
   UpdateRequest request = job.request;
   request.port = port;
 
@@ -93,10 +91,10 @@ void UpdateOnePort(const PortRunsJob& job, const std::string& port, size_t index
   outcome.result = UpdateOnPort(run, explained, request, &outcome.report);
   // The summary table ends the runs; no port shows a SUCCESS box of its own.
   reporter.FlushLogLine();
-  port_window.EndLog();
   outcome.reach = run.reach;
   if (outcome.result != kRunSucceeded) outcome.failure = port_window.FailureText();
   outcome.seconds = events.Now().seconds;
+  const int exit_status = PortExitStatus(outcome.result);
   if (log_sink) {
     const std::string holdings =
         outcome.report.connected
@@ -107,12 +105,9 @@ void UpdateOnePort(const PortRunsJob& job, const std::string& port, size_t index
             : std::string();
     log_sink->Write(events.Now(),
                     InstrumentText(outcome.report.identity, outcome.report.monitor_version) +
-                        VerdictText(PortExitStatus(outcome.result), outcome.seconds, holdings));
+                        VerdictText(exit_status, outcome.seconds, holdings));
   }
-  if (json) {
-    WriteRunResult(*json, events.Now(), PortExitStatus(outcome.result), outcome.report, request,
-                   reporter);
-  }
+  if (json) WriteRunResult(*json, events.Now(), exit_status, outcome.report, request, reporter);
   PortStatus status;
   status.stage = ResultText(outcome);
   display.Status(index, status);

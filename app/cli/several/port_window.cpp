@@ -18,18 +18,9 @@ double SecondsSince(SteadyClock::time_point start) {
 
 }  // namespace
 
-PortWindow::PortWindow(MultiDisplay& display, size_t index) : display_(display), index_(index) {}
-
-void PortWindow::LogText(std::string_view text) {
-  for (const char c : text) {
-    if (c == '\r') continue;
-    if (c != '\n') {
-      open_line_.push_back(c);
-      continue;
-    }
-    TakeLine(open_line_);
-    open_line_.clear();
-  }
+PortWindow::PortWindow(MultiDisplay& display, size_t index, RunEvents& events)
+    : display_(display), index_(index), reporter_(*this, events) {
+  events.Add(*this);
 }
 
 void PortWindow::Progress(int64_t done, int64_t total, ProgressUnit unit) {
@@ -57,32 +48,26 @@ std::string PortWindow::MessageText(int entry, size_t buffer_bytes) {
   return std::string(text.substr(0, buffer_bytes > 0 ? buffer_bytes - 1 : 0));
 }
 
-void PortWindow::ExplainOpenFailure(const std::string& port, const PortOpenFailure& failure) {
+std::string PortWindow::ExplainOpenFailure(const std::string& port,
+                                           const PortOpenFailure& failure) {
   box_note_ = "r7700-update: " + OpenFailureLine(port, failure);
   open_failure_ = "cannot open";
   if (!failure.reason.empty()) open_failure_ += ": " + failure.reason;
+  return box_note_;
 }
 
 std::string PortWindow::FailureText() const {
-  return open_failure_.empty() ? last_box_text_ : open_failure_;
+  return open_failure_.empty() ? reporter_.last_problem() : open_failure_;
 }
 
 void PortWindow::ShowBox(std::string_view text, std::string_view caption) {
-  EndLog();
-  last_box_text_ = std::string(text);
   display_.Box(index_, caption, text);
   if (box_note_.empty()) return;
   display_.Note(index_, box_note_);
   box_note_.clear();
 }
 
-void PortWindow::EndLog() {
-  if (open_line_.empty()) return;
-  TakeLine(open_line_);
-  open_line_.clear();
-}
-
-void PortWindow::TakeLine(std::string_view line) {
+void PortWindow::LogLine(const EventTime&, std::string_view line) {
   if (line.empty()) return;
   last_line_ = std::string(line);
   display_.LogLine(index_, line);
@@ -92,7 +77,8 @@ void PortWindow::UpdateStatus(int64_t done, int percent, ProgressUnit unit) {
   status_.percent = std::clamp(percent, 0, kFullPercent);
   const double elapsed = SecondsSince(phase_start_);
   // "Downloading:" stays open while its bytes go out: it names the stage.
-  status_.stage = open_line_.empty() ? last_line_ : open_line_;
+  const std::string& open_line = reporter_.pending_line();
+  status_.stage = open_line.empty() ? last_line_ : open_line;
   const bool transfer = done > 0 && unit == ProgressUnit::kBytes;
   status_.bytes_per_second = transfer && elapsed > 0 ? static_cast<double>(done) / elapsed : 0;
   status_.seconds_left =

@@ -7,19 +7,29 @@
 #include <string>
 #include <string_view>
 
+#include "app/cli/report/run_events.h"
+#include "app/cli/report/run_reporter.h"
 #include "app/cli/several/multi_display.h"
 #include "link/run_observer.h"
 #include "link/serial_backend.h"
 
 namespace r7700::cli {
 
-class PortWindow : public RunObserver {
+// It makes the reporter the port's run reports to, since that keeps what
+// the window shows: each whole log line (one of the port's events, the
+// open one passed on before a box and at the end), the line still open,
+// the last problem.
+class PortWindow : public RunObserver, private RunEventSink {
  public:
   // The retry offer is answered Yes: the one confirmation for all ports
   // stands for it.
-  PortWindow(MultiDisplay& display, size_t index);
+  PortWindow(MultiDisplay& display, size_t index, RunEvents& events);
 
-  void LogText(std::string_view text) override;
+  // What the port's run reports to: this window and the port's events.
+  RunReporter& reporter() { return reporter_; }
+
+  // Log lines come whole, as events.
+  void LogText(std::string_view) override {}
   void LogCleared(bool) override {}
   void StageBegun(RunStage, std::string_view) override {}
   void Progress(int64_t done, int64_t total, ProgressUnit unit) override;
@@ -30,24 +40,21 @@ class PortWindow : public RunObserver {
 
   // The system's reason an open of port failed: said after the next box
   // (the open's numbered message), as a single port's run says it, and
-  // taken for the failure of the port's run.
-  void ExplainOpenFailure(const std::string& port, const PortOpenFailure& failure);
+  // taken for the failure of the port's run. Returns the line said.
+  std::string ExplainOpenFailure(const std::string& port, const PortOpenFailure& failure);
 
-  // Passes on a log line still open.
-  void EndLog();
   // Why the run failed in one line: the reason its open failed, or else the
-  // text of the last box shown.
+  // text of the last problem shown.
   std::string FailureText() const;
 
  private:
-  void TakeLine(std::string_view line);
+  void LogLine(const EventTime& time, std::string_view line) override;
   void ShowBox(std::string_view text, std::string_view caption);
   void UpdateStatus(int64_t done, int percent, ProgressUnit unit);
 
   MultiDisplay& display_;
   size_t index_;
-  std::string open_line_;  // log text not yet ended by a line end
-  std::string last_box_text_;
+  RunReporter reporter_;
   std::string box_note_;      // said after the next box
   std::string open_failure_;  // "cannot open: REASON"; empty while none failed
   std::string last_line_;
