@@ -11,7 +11,7 @@ namespace {
 // Eight progress counters change many times a second; redrawing the block
 // more often than this only costs terminal bandwidth.
 constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
-constexpr double kSecondsPerMinute = 60;
+constexpr long kSecondsPerMinute = 60;
 constexpr double kBytesPerKilobyte = 1024;
 
 // Every line of text, the continuation lines of a box too, carries the port.
@@ -27,19 +27,17 @@ std::string Prefixed(std::string_view port, std::string_view text) {
   }
 }
 
-std::string TimeLeft(double seconds) {
-  if (seconds < 0) return {};
-  const auto whole = static_cast<long>(seconds + 0.5);
-  return Format("%ld:%02ld left", whole / static_cast<long>(kSecondsPerMinute),
-                whole % static_cast<long>(kSecondsPerMinute));
-}
-
 constexpr size_t kFigures = 3;
 constexpr size_t kPercentFigure = 0;
 constexpr size_t kRateFigure = 1;
 constexpr size_t kTimeLeftFigure = 2;
 
 }  // namespace
+
+std::string MinutesAndSeconds(double seconds) {
+  const auto whole = static_cast<long>(seconds + 0.5);
+  return Format("%ld:%02ld", whole / kSecondsPerMinute, whole % kSecondsPerMinute);
+}
 
 MultiDisplay::MultiDisplay(DisplayStreams streams, std::vector<std::string> ports)
     : streams_(streams), ports_(std::move(ports)), statuses_(ports_.size()) {
@@ -98,8 +96,8 @@ std::string MultiDisplay::StatusLine(size_t index) const {
   if (status.bytes_per_second > 0) {
     figures[kRateFigure] = Format("  %.1f KiB/s", status.bytes_per_second / kBytesPerKilobyte);
   }
-  if (const std::string left = TimeLeft(status.seconds_left); !left.empty()) {
-    figures[kTimeLeftFigure] = "  " + left;
+  if (status.seconds_left >= 0) {
+    figures[kTimeLeftFigure] = "  " + MinutesAndSeconds(status.seconds_left) + " left";
   }
   // A line wider than the terminal would wrap and break the redraw: the
   // rate goes first, then the time left, then the percent, then text.

@@ -27,6 +27,10 @@ struct PortStatus {
   double seconds_left = -1;     // of the current phase; -1: not yet known
 };
 
+// "M:SS" to the nearest second: a status line's time left, a run's
+// duration in the summary.
+std::string MinutesAndSeconds(double seconds);
+
 struct DisplayStreams {
   std::FILE* out = stdout;
   std::FILE* err = stderr;

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "app/cli/command_line/options.h"
+#include "app/cli/several/multi_display.h"
 #include "link/text_format.h"
 
 namespace r7700::cli {
@@ -12,7 +13,6 @@ namespace {
 
 constexpr size_t kColumns = 6;
 using Row = std::array<std::string, kColumns>;
-constexpr long kSecondsPerMinute = 60;
 constexpr size_t kGapChars = 2;
 constexpr size_t kIdentityColumn = 1;
 constexpr size_t kFirmwareColumn = 2;
@@ -49,11 +49,6 @@ std::string InterruptedState(InstrumentReach reach) {
   return "flash partly written";
 }
 
-std::string Duration(double seconds) {
-  const auto whole = static_cast<long>(seconds + 0.5);
-  return Format("%ld:%02ld", whole / kSecondsPerMinute, whole % kSecondsPerMinute);
-}
-
 }  // namespace
 
 // A box text may run over several lines; its first line names the fault.
@@ -70,7 +65,7 @@ std::string SummaryTable(const std::vector<PortOutcome>& outcomes, const std::st
     rows.push_back({outcome.port, outcome.report.identity.empty() ? "-" : outcome.report.identity,
                     StageText(outcome.report.firmware, "loaded"),
                     StageText(outcome.report.languages, languages), ResultText(outcome),
-                    Duration(outcome.seconds)});
+                    MinutesAndSeconds(outcome.seconds)});
   }
   std::array<size_t, kColumns> widths{};
   for (const Row& row : rows) {
