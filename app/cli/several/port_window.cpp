@@ -44,8 +44,7 @@ void PortWindow::Problem(std::string_view text, std::string_view caption, BoxIco
 }
 
 std::string PortWindow::MessageText(int entry, size_t buffer_bytes) {
-  const std::string_view text = StringTableEntry(entry);
-  return std::string(text.substr(0, buffer_bytes > 0 ? buffer_bytes - 1 : 0));
+  return LoadedTableEntry(entry, buffer_bytes);
 }
 
 std::string PortWindow::ExplainOpenFailure(const std::string& port,

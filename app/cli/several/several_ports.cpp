@@ -1,6 +1,8 @@
 #include "app/cli/several/several_ports.h"
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "app/cli/modes/modes.h"
 #include "app/cli/modes/plan.h"
@@ -8,6 +10,7 @@
 #include "app/cli/several/summary_table.h"
 #include "app/cli/terminal/console.h"
 #include "app/update_run.h"
+#include "link/text_format.h"
 
 namespace r7700::cli {
 namespace {
@@ -16,19 +19,12 @@ constexpr int kFallbackColumns = 80;
 
 // The languages a completed language download has loaded, in slot order.
 std::string ChosenLanguages(const AppState& app) {
-  std::string names;
+  std::vector<std::string> names;
   for (const int32_t row : app.selected) {
-    if (row <= 0 || row >= kLanguageRows) continue;
-    if (!names.empty()) names += ", ";
-    names += app.choices.rows[static_cast<size_t>(row)].name;
+    if (row > 0 && row < kLanguageRows)
+      names.push_back(app.choices.rows[static_cast<size_t>(row)].name);
   }
-  return names.empty() ? "none" : names;
-}
-
-std::string PortList(const std::vector<std::string>& ports) {
-  std::string list;
-  for (const std::string& port : ports) list += (list.empty() ? "" : ", ") + port;
-  return list;
+  return NamesText(names);
 }
 
 }  // namespace
@@ -40,9 +36,9 @@ int UpdateSeveralInstruments(const CliOptions& options, Session& session, Serial
   if (json != nullptr) json->set_port_label({});
   std::FILE* out = json != nullptr ? stderr : stdout;
   const UpdateRequest request = session.request();
-  const UpdatePlan plan = ShowPlanBeforeQuestion(session, PortList(options.ports));
+  const UpdatePlan plan = ShowPlanBeforeQuestion(session, Joined(options.ports));
   std::fprintf(stderr, "%zu instruments at once: %s\n", options.ports.size(),
-               PortList(options.ports).c_str());
+               Joined(options.ports).c_str());
   const bool confirmed = ConfirmConnected(session.observer());
   // One image for all: built here, read by every port's download.
   const bool prepared = confirmed && PrepareRun(app, request, session.observer()) == kRunSucceeded;
